@@ -1,0 +1,239 @@
+#include "app/gl_device.h"
+
+#include <epoxy/gl.h>
+
+#include <algorithm>
+
+#include "app/d3dx_math.h"
+#include "app/gl_mesh_renderer.h"
+#include "app/gl_sprite_batch.h"
+
+namespace {
+
+GLenum blendFactor(std::uint32_t blend)
+{
+    switch (blend) {
+    case D3DBLEND_ZERO: return GL_ZERO;
+    case D3DBLEND_ONE: return GL_ONE;
+    case D3DBLEND_SRCCOLOR: return GL_SRC_COLOR;
+    case D3DBLEND_INVSRCCOLOR: return GL_ONE_MINUS_SRC_COLOR;
+    case D3DBLEND_SRCALPHA: return GL_SRC_ALPHA;
+    case D3DBLEND_INVSRCALPHA: return GL_ONE_MINUS_SRC_ALPHA;
+    case D3DBLEND_DESTALPHA: return GL_DST_ALPHA;
+    case D3DBLEND_INVDESTALPHA: return GL_ONE_MINUS_DST_ALPHA;
+    case D3DBLEND_DESTCOLOR: return GL_DST_COLOR;
+    case D3DBLEND_INVDESTCOLOR: return GL_ONE_MINUS_DST_COLOR;
+    }
+    return GL_ONE;
+}
+
+}  // namespace
+
+GlDevice::GlDevice(PresentSurface* surface, int renderScale)
+    : surface_(surface), renderScale_(std::max(1, renderScale))
+{
+    const int width = kTargetWidth * renderScale_;
+    const int height = kTargetHeight * renderScale_;
+
+    glGenTextures(1, &colorTexture_);
+    glBindTexture(GL_TEXTURE_2D, colorTexture_);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+
+    glGenRenderbuffers(1, &depthBuffer_);
+    glBindRenderbuffer(GL_RENDERBUFFER, depthBuffer_);
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT16, width, height);
+
+    glGenFramebuffers(1, &framebuffer_);
+    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
+    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, colorTexture_, 0);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, depthBuffer_);
+    glViewport(0, 0, width, height);
+
+    // Clockwise triangles are the front faces, counter-clockwise ones are culled.
+    glFrontFace(GL_CW);
+    glCullFace(GL_BACK);
+    glDepthFunc(GL_LEQUAL);
+
+    state_.world = state_.view = state_.projection = D3DXMatrixIdentity();
+    sprites_ = std::make_unique<GlSpriteBatch>();
+    meshes_ = std::make_unique<GlMeshRenderer>();
+}
+
+GlDevice::~GlDevice()
+{
+    sprites_.reset();
+    meshes_.reset();
+    for (const auto& texture : textures_) {
+        glDeleteTextures(1, &texture->id);
+    }
+    glDeleteFramebuffers(1, &framebuffer_);
+    glDeleteRenderbuffers(1, &depthBuffer_);
+    glDeleteTextures(1, &colorTexture_);
+}
+
+void GlDevice::applyDepthAndBlend() const
+{
+    const RenderStates& states = state_.renderStates;
+    if (states.zEnable) {
+        glEnable(GL_DEPTH_TEST);
+    } else {
+        glDisable(GL_DEPTH_TEST);
+    }
+    if (states.alphaBlendEnable) {
+        glEnable(GL_BLEND);
+        glBlendFunc(blendFactor(states.srcBlend), blendFactor(states.destBlend));
+    } else {
+        glDisable(GL_BLEND);
+    }
+}
+
+void GlDevice::readRenderTarget(std::vector<std::uint8_t>& rgba) const
+{
+    const int width = kTargetWidth * renderScale_;
+    const int height = kTargetHeight * renderScale_;
+    const std::size_t rowBytes = static_cast<std::size_t>(width) * 4;
+    rgba.resize(rowBytes * height);
+    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+    // OpenGL's rows run from the bottom.
+    for (int top = 0, bottom = height - 1; top < bottom; ++top, --bottom) {
+        std::swap_ranges(rgba.begin() + top * rowBytes, rgba.begin() + (top + 1) * rowBytes,
+                         rgba.begin() + bottom * rowBytes);
+    }
+}
+
+void GlDevice::Clear(std::uint32_t flags, D3DCOLOR color, float z, std::uint32_t)
+{
+    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
+    glViewport(0, 0, kTargetWidth * renderScale_, kTargetHeight * renderScale_);
+    GLbitfield mask = 0;
+    if (flags & D3DCLEAR_TARGET) {
+        glClearColor(((color >> 16) & 0xFF) / 255.0f, ((color >> 8) & 0xFF) / 255.0f, (color & 0xFF) / 255.0f,
+                     ((color >> 24) & 0xFF) / 255.0f);
+        mask |= GL_COLOR_BUFFER_BIT;
+    }
+    if (flags & D3DCLEAR_ZBUFFER) {
+        glClearDepth(z);
+        glDepthMask(GL_TRUE);
+        mask |= GL_DEPTH_BUFFER_BIT;
+    }
+    glClear(mask);
+}
+
+void GlDevice::BeginScene()
+{
+    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
+    glViewport(0, 0, kTargetWidth * renderScale_, kTargetHeight * renderScale_);
+}
+
+void GlDevice::EndScene() {}
+
+void GlDevice::Present()
+{
+    if (!surface_) {
+        return;
+    }
+    int drawableWidth = 0;
+    int drawableHeight = 0;
+    surface_->drawableSize(drawableWidth, drawableHeight);
+    int x = 0, y = 0, width = drawableWidth, height = drawableHeight;
+    if (surface_->keepsAspect()) {
+        width = std::min(drawableWidth, drawableHeight * kTargetWidth / kTargetHeight);
+        height = width * kTargetHeight / kTargetWidth;
+        x = (drawableWidth - width) / 2;
+        y = (drawableHeight - height) / 2;
+    }
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer_);
+    glDisable(GL_SCISSOR_TEST);
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glBlitFramebuffer(0, 0, kTargetWidth * renderScale_, kTargetHeight * renderScale_, x, y, x + width, y + height,
+                      GL_COLOR_BUFFER_BIT, GL_LINEAR);
+    surface_->swapBuffers();
+    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
+}
+
+void GlDevice::SetRenderState(D3DRENDERSTATETYPE state, std::uint32_t value)
+{
+    RenderStates& states = state_.renderStates;
+    switch (state) {
+    case D3DRS_ZENABLE: states.zEnable = value != 0; break;
+    case D3DRS_SRCBLEND: states.srcBlend = value; break;
+    case D3DRS_DESTBLEND: states.destBlend = value; break;
+    case D3DRS_ALPHABLENDENABLE: states.alphaBlendEnable = value != 0; break;
+    case D3DRS_SPECULARENABLE: states.specularEnable = value != 0; break;
+    case D3DRS_NORMALIZENORMALS: states.normalizeNormals = value != 0; break;
+    case D3DRS_SPECULARMATERIALSOURCE: states.specularMaterialSource = value; break;
+    }
+}
+
+void GlDevice::SetTransform(D3DTRANSFORMSTATETYPE state, const D3DXMATRIX& matrix)
+{
+    switch (state) {
+    case D3DTS_WORLD: state_.world = matrix; break;
+    case D3DTS_VIEW: state_.view = matrix; break;
+    case D3DTS_PROJECTION: state_.projection = matrix; break;
+    }
+}
+
+void GlDevice::SetLight(std::uint32_t index, const D3DLIGHT9& light)
+{
+    if (index == 0) {
+        state_.light = light;
+    }
+}
+
+void GlDevice::LightEnable(std::uint32_t index, bool enable)
+{
+    if (index == 0) {
+        state_.lightEnabled = enable;
+    }
+}
+
+void GlDevice::SetMaterial(const D3DMATERIAL9& material)
+{
+    state_.material = material;
+}
+
+const Texture* GlDevice::CreateTexture(const Picture& picture, std::string_view name)
+{
+    auto texture = std::make_unique<GlTexture>();
+    texture->name = name;
+    texture->width = picture.width;
+    texture->height = picture.height;
+    glGenTextures(1, &texture->id);
+    glBindTexture(GL_TEXTURE_2D, texture->id);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, picture.width, picture.height, 0, GL_RGBA, GL_UNSIGNED_BYTE,
+                 picture.rgba.data());
+    glGenerateMipmap(GL_TEXTURE_2D);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    return textures_.emplace_back(std::move(texture)).get();
+}
+
+const Mesh* GlDevice::CreateMesh(const MeshData& data, std::string_view name)
+{
+    return meshes_->create(data, name);
+}
+
+void GlDevice::SpriteBegin(std::uint32_t flags) { sprites_->begin(flags); }
+void GlDevice::SpriteSetTransform(const D3DXMATRIX& transform) { sprites_->setTransform(transform); }
+
+void GlDevice::SpriteDraw(const Texture& texture, const D3DXVECTOR3& centre, D3DCOLOR color)
+{
+    sprites_->draw(static_cast<const GlTexture&>(texture), centre, color);
+}
+
+void GlDevice::SpriteEnd() { sprites_->end(*this); }
+
+void GlDevice::DrawSubset(const Mesh& mesh, std::uint32_t subset)
+{
+    meshes_->draw(*this, mesh, subset);
+}

@@ -1,0 +1,39 @@
+// The show's entry point: start-up in a fixed order, then one frame after
+// another until the music passes beat 400, a key is pressed or the window closes.
+// Built twice: KELPWAX_FULLSCREEN picks the full-screen presentation.
+#include <cstdio>
+
+#include "app/gl_device.h"
+#include "app/show.h"
+#include "app/window.h"
+#include "music/beat_clock.h"
+#include "music/music_stream.h"
+
+#ifndef KELPWAX_FULLSCREEN
+#define KELPWAX_FULLSCREEN 0
+#endif
+
+int main()
+{
+    constexpr WindowMode mode = KELPWAX_FULLSCREEN ? WindowMode::fullscreen : WindowMode::windowed;
+    std::string error;
+    const std::unique_ptr<Window> window = Window::open(mode, error);
+    if (!window) {
+        std::fprintf(stderr, "kelpwax: %s\n", error.c_str());
+        return 1;
+    }
+    GlDevice device(window.get());
+    const ShowAssets assets = loadShowAssets(device);
+    const std::unique_ptr<MusicStream> music = MusicStream::open("quirn.ogg");
+    music->play();
+    setBlendFactors(device);
+
+    for (;;) {
+        const bool quitRequested = window->drainEvents();
+        const BeatClock clock = BeatClock::fromSeconds(music->positionSeconds());
+        drawFrame(device, assets, clock);
+        if (showHasEnded(clock) || quitRequested) {
+            return 0;
+        }
+    }
+}

@@ -1,0 +1,24 @@
+// The show's start-up and one frame, shared by the programs, the trace tool and
+// the capture tool: they differ only in the device and where the clock comes from.
+#pragma once
+
+#include "app/device.h"
+#include "assets/glyph_set.h"
+#include "assets/meshes.h"
+#include "music/beat_clock.h"
+#include "scene/backdrop_vinyl.h"
+
+// Everything start-up makes for the passes; it lives for the whole run.
+struct ShowAssets {
+    const Mesh* cubeMesh = nullptr;
+    SubmarineModel submarine;
+    GlyphTable glyphTable{};
+    SpritePictures pictures;
+};
+
+// Meshes, glyphs and pictures, in that order, from the working directory.
+ShowAssets loadShowAssets(Device& device);
+// Set once, after the music has started; no pass sets them again.
+void setBlendFactors(Device& device);
+// Clear, every pass in order, and present.
+void drawFrame(Device& device, const ShowAssets& assets, const BeatClock& clock);

@@ -1,0 +1,26 @@
+// The music: "quirn.ogg" decoded while it plays, and its play position as the
+// listener hears it, which is the show's only clock.
+#pragma once
+
+#include <memory>
+
+class MusicStream {
+public:
+    // Opens the file and the default audio output. When either fails it says so
+    // once on stderr and the position follows a monotonic wall clock instead.
+    static std::unique_ptr<MusicStream> open(const char* path);
+    ~MusicStream();
+
+    // Starts the track from its beginning (or the wall clock).
+    void play();
+
+    // Seconds of music heard so far: smooth between audio callbacks, never
+    // backwards, 0 until the first samples have been handed to the device.
+    // Past the track's end it keeps advancing at the same rate.
+    float positionSeconds() const;
+
+private:
+    struct State;
+    explicit MusicStream(std::unique_ptr<State> state);
+    std::unique_ptr<State> state_;
+};

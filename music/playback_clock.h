@@ -1,0 +1,35 @@
+// Turns the audio device's callbacks into a smooth play position.
+//
+// Each callback hands the device one buffer; we note how many frames went
+// before it and when. Between callbacks the position advances with elapsed
+// time, but never past the buffer just handed over, and the output latency
+// (one device buffer) is taken off, so the position is what is being heard.
+// Glossary: a frame is one sample per channel; seconds are frames / rate.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <mutex>
+
+class PlaybackClock {
+public:
+    using TimePoint = std::chrono::steady_clock::time_point;
+
+    void configure(int sampleRate, int latencyFrames);
+
+    // Audio thread: a buffer of frameCount frames was handed to the device at `when`.
+    void recordCallback(std::int64_t frameCount, TimePoint when);
+
+    // Frame thread: 0 until the first callback; never goes backwards.
+    float positionSeconds(TimePoint now) const;
+
+private:
+    mutable std::mutex mutex_;
+    int sampleRate_ = 44100;
+    int latencyFrames_ = 0;
+    bool started_ = false;
+    std::int64_t framesBeforeBuffer_ = 0;
+    std::int64_t bufferFrames_ = 0;
+    TimePoint bufferHandedAt_{};
+    mutable double lastPositionFrames_ = 0;
+};

@@ -1,0 +1,8 @@
+#include "scene/backdrop_vinyl.h"
+
+SpritePictures loadSpritePictures(Device&)
+{
+    return {};
+}
+
+void drawBackdropAndVinyl(Device&, const SpritePictures&, const BeatClock&) {}

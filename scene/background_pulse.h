@@ -1,0 +1,7 @@
+#pragma once
+
+#include "app/d3d_types.h"
+
+// The clear colour of a frame: red pulses once a beat, green every two beats,
+// blue drifts against the beat with a period of 1/0.33 beats.
+D3DCOLOR backgroundColour(double beatTime);

@@ -1,0 +1,3 @@
+#include "scene/cube_chain.h"
+
+void drawCubeChain(Device&, const Mesh*, D3DMATERIAL9&, const BeatClock&) {}

@@ -1,0 +1,3 @@
+#include "scene/scroller.h"
+
+void drawScrollerLines(Device&, const GlyphTable&, double) {}

@@ -1,0 +1,3 @@
+#include "scene/submarine.h"
+
+void drawSubmarine(Device&, const SubmarineModel&, const BeatClock&) {}
