@@ -3,10 +3,10 @@
 // Built twice: KELPWAX_FULLSCREEN picks the full-screen presentation.
 #include <cstdio>
 
+#include "app/frame_loop.h"
 #include "app/gl_device.h"
 #include "app/show.h"
 #include "app/window.h"
-#include "music/beat_clock.h"
 #include "music/music_stream.h"
 
 #ifndef KELPWAX_FULLSCREEN
@@ -28,12 +28,6 @@ int main()
     music->play();
     setBlendFactors(device);
 
-    for (;;) {
-        const bool quitRequested = window->drainEvents();
-        const BeatClock clock = BeatClock::fromSeconds(music->positionSeconds());
-        drawFrame(device, assets, clock);
-        if (showHasEnded(clock) || quitRequested) {
-            return 0;
-        }
-    }
+    return runFrameLoop(device, assets,
+                        {[&] { return window->drainEvents(); }, [&] { return music->positionSeconds(); }});
 }

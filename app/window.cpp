@@ -55,6 +55,13 @@ std::unique_ptr<Window> Window::open(WindowMode mode, std::string& error)
                 "or under a virtual display such as xvfb-run.";
         return nullptr;
     }
+    // With no display SDL quietly falls back to drawing nowhere; only a caller who asked for that gets it.
+    if (mode != WindowMode::hidden && isDisplayless(SDL_GetCurrentVideoDriver()) && !SDL_getenv("SDL_VIDEODRIVER")) {
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        error = "no display found: DISPLAY and WAYLAND_DISPLAY are not set. Run the show from a desktop session, "
+                "or under a virtual display such as xvfb-run.";
+        return nullptr;
+    }
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cerrno>
 #include <cstring>
 
 #include "music/playback_clock.h"
@@ -88,10 +89,14 @@ MusicStream::~MusicStream() = default;
 std::unique_ptr<MusicStream> MusicStream::open(const char* path)
 {
     auto state = std::make_unique<State>();
-    const int result = ov_fopen(path, &state->file);
+    std::FILE* input = std::fopen(path, "rb");
+    const int result = input ? ov_open(input, &state->file, nullptr, 0) : OV_EREAD;
     if (result != 0) {
         std::fprintf(stderr, "kelpwax: no music: cannot open \"%s\": %s. The show runs silent on a wall clock.\n", path,
-                     result == OV_EREAD ? std::strerror(errno) : vorbisErrorText(result));
+                     input ? vorbisErrorText(result) : std::strerror(errno));
+        if (input) {
+            std::fclose(input);  // ov_open takes the file only when it succeeds
+        }
         return std::unique_ptr<MusicStream>(new MusicStream(std::move(state)));
     }
     state->fileOpen = true;

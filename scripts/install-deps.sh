@@ -12,7 +12,7 @@ packages=(
 )
 if [[ "${1:-}" == "--test" ]]; then
   # Headless testing: a virtual X server, ffmpeg/ffprobe for video export checks.
-  packages+=(xvfb xauth ffmpeg)
+  packages+=(xvfb xauth xdotool ffmpeg)
 fi
 
 missing=()

@@ -1,0 +1,81 @@
+// The real programs, run as a viewer would: under a display (the test script
+// starts a virtual one), with SDL's dummy audio driver standing in for a sound card.
+#include <gtest/gtest.h>
+
+#include <png.h>
+
+#include <cstdlib>
+#include <thread>
+
+#include "tests/test_support.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+
+bool commandExists(const char* name)
+{
+    return std::system((std::string("command -v ") + name + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+std::filesystem::path showWorkingDirectory()
+{
+    return showDataExists() ? showDataDirectory() : std::filesystem::current_path();
+}
+
+}  // namespace
+
+TEST(Program, AKeyPressEndsTheShowWithExitCodeZero)
+{
+    if (!std::getenv("DISPLAY") || !commandExists("xdotool")) {
+        GTEST_SKIP() << "needs an X display and xdotool (scripts/test.sh provides both)";
+    }
+    const TemporaryDirectory scratch;
+    const ChildProcess show = startProgram({programPath("kelpwax").string()}, {{"SDL_AUDIODRIVER", "dummy"}},
+                                           showWorkingDirectory(), scratch.path() / "stderr.txt");
+    // Wait for the window to be mapped, then press a key in it.
+    const std::string find = "xdotool search --sync --onlyvisible --name '^Tidewobbler$' >/dev/null 2>&1";
+    ASSERT_EQ(std::system(("timeout 20 " + find).c_str()), 0) << readFile(scratch.path() / "stderr.txt");
+    std::this_thread::sleep_for(300ms);
+    ASSERT_EQ(std::system("xdotool search --onlyvisible --name '^Tidewobbler$' key --window %1 space"), 0);
+    const auto keyPressed = std::chrono::steady_clock::now();
+    const std::optional<int> exitCode = waitForExit(show, 5s);
+    ASSERT_TRUE(exitCode.has_value()) << "the show did not end after a key press";
+    EXPECT_EQ(*exitCode, 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - keyPressed, 1s);
+}
+
+TEST(Program, WithoutADisplayItSaysSoAndFails)
+{
+    const TemporaryDirectory scratch;
+    const ChildProcess show = startProgram(
+        {programPath("kelpwax").string()},
+        {{"DISPLAY", std::nullopt}, {"WAYLAND_DISPLAY", std::nullopt}, {"SDL_VIDEODRIVER", std::nullopt},
+         {"SDL_AUDIODRIVER", "dummy"}},
+        scratch.path(), scratch.path() / "stderr.txt");
+    const std::optional<int> exitCode = waitForExit(show, 10s);
+    ASSERT_TRUE(exitCode.has_value()) << "the show kept running without a display";
+    EXPECT_NE(*exitCode, 0);
+    const std::string message = readFile(scratch.path() / "stderr.txt");
+    EXPECT_NE(message.find("no display"), std::string::npos) << message;
+}
+
+TEST(Program, CapturedFrameShowsTheClearColourWhereNothingIsDrawn)
+{
+    // An empty working directory: no pictures, no glyphs, no model; only the clear colour remains.
+    const TemporaryDirectory scratch;
+    const ChildProcess capture =
+        startProgram({programPath("tools/capture/kelpwax-capture").string(), "--at", "60", "-o", "frame.png"}, {},
+                     scratch.path(), scratch.path() / "stderr.txt");
+    ASSERT_EQ(waitForExit(capture, 60s), 0) << readFile(scratch.path() / "stderr.txt");
+
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    ASSERT_TRUE(png_image_begin_read_from_file(&image, (scratch.path() / "frame.png").c_str()));
+    image.format = PNG_FORMAT_BGRA;  // in memory as 0xAARRGGBB on a little-endian machine
+    std::vector<std::uint32_t> pixels(image.width * image.height);
+    ASSERT_TRUE(png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr));
+    ASSERT_EQ(image.width, 1280u);
+    ASSERT_EQ(image.height, 720u);
+    EXPECT_EQ(std::count(pixels.begin(), pixels.end(), 0xFF0000FFu), static_cast<long>(pixels.size()));
+}

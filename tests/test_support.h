@@ -1,0 +1,58 @@
+// Helpers shared by the tests: working directories and running the programs.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+// Changes the working directory for the life of the object.
+class ScopedWorkingDirectory {
+public:
+    explicit ScopedWorkingDirectory(const std::filesystem::path& directory)
+        : previous_(std::filesystem::current_path())
+    {
+        std::filesystem::current_path(directory);
+    }
+    ~ScopedWorkingDirectory() { std::filesystem::current_path(previous_); }
+    ScopedWorkingDirectory(const ScopedWorkingDirectory&) = delete;
+    ScopedWorkingDirectory& operator=(const ScopedWorkingDirectory&) = delete;
+
+private:
+    std::filesystem::path previous_;
+};
+
+// A fresh, empty directory under the system's temporary directory, removed with the object.
+class TemporaryDirectory {
+public:
+    TemporaryDirectory();
+    ~TemporaryDirectory();
+    const std::filesystem::path& path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+};
+
+// The generated show data, when the build has made it.
+bool showDataExists();
+std::filesystem::path showDataDirectory();
+std::filesystem::path programPath(const std::string& relativeToBuild);
+
+#include <chrono>
+#include <optional>
+#include <sys/types.h>
+#include <utility>
+#include <vector>
+
+// A program started in the background, its standard error going to a file.
+struct ChildProcess {
+    pid_t pid = -1;
+    std::filesystem::path stderrFile;
+};
+
+// Environment changes for the child: a value sets the variable, nullopt removes it.
+using EnvironmentChanges = std::vector<std::pair<std::string, std::optional<std::string>>>;
+
+ChildProcess startProgram(const std::vector<std::string>& arguments, const EnvironmentChanges& environment,
+                          const std::filesystem::path& workingDirectory, const std::filesystem::path& stderrFile);
+// The exit code, or nullopt when the program was still running after the timeout (it is then killed).
+std::optional<int> waitForExit(const ChildProcess& child, std::chrono::milliseconds timeout);
+std::string readFile(const std::filesystem::path& file);
