@@ -2,6 +2,14 @@
 
 #include <algorithm>
 
+namespace {
+
+// How far each callback pulls the estimate: small enough to average out
+// scheduling noise, large enough to follow the audio clock's drift within seconds.
+constexpr double kSmoothing = 0.05;
+
+}  // namespace
+
 void PlaybackClock::configure(int sampleRate, int latencyFrames)
 {
     std::lock_guard lock(mutex_);
@@ -12,12 +20,16 @@ void PlaybackClock::configure(int sampleRate, int latencyFrames)
 void PlaybackClock::recordCallback(std::int64_t frameCount, TimePoint when)
 {
     std::lock_guard lock(mutex_);
-    if (started_) {
+    if (!started_) {
+        started_ = true;
+        firstCallback_ = when;
+    } else {
         framesBeforeBuffer_ += bufferFrames_;
+        const double observedStart = std::chrono::duration<double>(when - firstCallback_).count() -
+                                     static_cast<double>(framesBeforeBuffer_) / sampleRate_;
+        startSeconds_ += (observedStart - startSeconds_) * kSmoothing;
     }
-    started_ = true;
     bufferFrames_ = frameCount;
-    bufferHandedAt_ = when;
 }
 
 float PlaybackClock::positionSeconds(TimePoint now) const
@@ -26,10 +38,8 @@ float PlaybackClock::positionSeconds(TimePoint now) const
     if (!started_) {
         return 0.0f;
     }
-    const double elapsedSeconds = std::max(0.0, std::chrono::duration<double>(now - bufferHandedAt_).count());
-    const double handed = static_cast<double>(framesBeforeBuffer_) +
-                          std::min(elapsedSeconds * sampleRate_, static_cast<double>(bufferFrames_));
-    const double heard = std::max(0.0, handed - latencyFrames_);
-    lastPositionFrames_ = std::max(lastPositionFrames_, heard);
+    const double elapsedSeconds = std::chrono::duration<double>(now - firstCallback_).count() - startSeconds_;
+    const double handed = std::min(elapsedSeconds * sampleRate_, static_cast<double>(framesBeforeBuffer_ + bufferFrames_));
+    lastPositionFrames_ = std::max(lastPositionFrames_, handed - latencyFrames_);
     return static_cast<float>(lastPositionFrames_ / sampleRate_);
 }

@@ -1,9 +1,12 @@
 // Turns the audio device's callbacks into a smooth play position.
 //
 // Each callback hands the device one buffer; we note how many frames went
-// before it and when. Between callbacks the position advances with elapsed
-// time, but never past the buffer just handed over, and the output latency
-// (one device buffer) is taken off, so the position is what is being heard.
+// before it and when. Callbacks arrive with scheduling noise, so their times
+// are smoothed into one running estimate of when the track's first frame was
+// handed over; between callbacks the position advances from that estimate
+// with elapsed time, but never past the buffer just handed over, and the
+// output latency (one device buffer) is taken off, so the position is what is
+// being heard.
 // Glossary: a frame is one sample per channel; seconds are frames / rate.
 #pragma once
 
@@ -30,6 +33,7 @@ private:
     bool started_ = false;
     std::int64_t framesBeforeBuffer_ = 0;
     std::int64_t bufferFrames_ = 0;
-    TimePoint bufferHandedAt_{};
+    TimePoint firstCallback_{};
+    double startSeconds_ = 0;  // smoothed: when frame 0 was handed over, in seconds after firstCallback_
     mutable double lastPositionFrames_ = 0;
 };

@@ -1,0 +1,87 @@
+// Figures for the frame loop: one frame's CPU time on the recording device,
+// start-up time to the first presented frame, and the music clock's jitter.
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <thread>
+
+#include "app/gl_device.h"
+#include "app/recording_device.h"
+#include "app/show.h"
+#include "app/window.h"
+#include "music/music_stream.h"
+#include "tools/bench/bench_support.h"
+
+namespace {
+
+void FrameOnRecordingDevice(benchmark::State& state)
+{
+    enterShowDataDirectory();
+    RecordingDevice device;
+    const ShowAssets assets = loadShowAssets(device);
+    const BeatClock clock = BeatClock::fromSeconds(84.0f);  // beat 210: every pass draws
+    for (auto _ : state) {
+        drawFrame(device, assets, clock);
+        benchmark::DoNotOptimize(device.takeCalls());
+    }
+}
+BENCHMARK(FrameOnRecordingDevice)->Unit(benchmark::kMicrosecond);
+
+// Window, device, every asset, the music started, and the first frame drawn and finished.
+void StartUpToFirstFrame(benchmark::State& state)
+{
+    enterShowDataDirectory();
+    setenv("SDL_VIDEODRIVER", "offscreen", 0);
+    setenv("SDL_AUDIODRIVER", "dummy", 0);
+    std::vector<std::uint8_t> pixels;
+    for (auto _ : state) {
+        std::string error;
+        const std::unique_ptr<Window> window = Window::open(WindowMode::hidden, error);
+        if (!window) {
+            state.SkipWithError(error.c_str());
+            return;
+        }
+        GlDevice device(window.get());
+        const ShowAssets assets = loadShowAssets(device);
+        const std::unique_ptr<MusicStream> music = MusicStream::open("quirn.ogg");
+        music->play();
+        setBlendFactors(device);
+        drawFrame(device, assets, BeatClock::fromSeconds(music->positionSeconds()));
+        device.readRenderTarget(pixels);  // waits for the frame to be finished
+    }
+}
+BENCHMARK(StartUpToFirstFrame)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// RMS of (position step − wall-clock step) between frames 1/60 s apart, over 10 s of music.
+void ClockJitter(benchmark::State& state)
+{
+    enterShowDataDirectory();
+    setenv("SDL_AUDIODRIVER", "dummy", 0);
+    for (auto _ : state) {
+        const std::unique_ptr<MusicStream> music = MusicStream::open("quirn.ogg");
+        music->play();
+        while (music->positionSeconds() == 0.0f) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        double sumOfSquares = 0;
+        int steps = 0;
+        auto lastWall = std::chrono::steady_clock::now();
+        float lastPosition = music->positionSeconds();
+        while (lastPosition < 10.0f) {
+            std::this_thread::sleep_until(lastWall + std::chrono::microseconds(16667));
+            const auto wall = std::chrono::steady_clock::now();
+            const float position = music->positionSeconds();
+            const double error = (position - lastPosition) - std::chrono::duration<double>(wall - lastWall).count();
+            sumOfSquares += error * error;
+            ++steps;
+            lastWall = wall;
+            lastPosition = position;
+        }
+        state.counters["jitter_rms_ms"] = std::sqrt(sumOfSquares / steps) * 1000.0;
+        state.counters["frames"] = steps;
+    }
+}
+BENCHMARK(ClockJitter)->Unit(benchmark::kSecond)->Iterations(1);
+
+}  // namespace
