@@ -68,6 +68,7 @@ GlDevice::~GlDevice()
     for (const auto& texture : textures_) {
         glDeleteTextures(1, &texture->id);
     }
+    glDeleteBuffers(static_cast<GLsizei>(readbackBuffers_.size()), readbackBuffers_.data());
     glDeleteFramebuffers(1, &framebuffer_);
     glDeleteRenderbuffers(1, &depthBuffer_);
     glDeleteTextures(1, &colorTexture_);
@@ -89,20 +90,62 @@ void GlDevice::applyDepthAndBlend() const
     }
 }
 
+namespace {
+
+// OpenGL's rows run from the bottom; copy them into rows from the top.
+void copyRowsFlipped(const std::uint8_t* bottomUp, int width, int height, std::vector<std::uint8_t>& topDown)
+{
+    const std::size_t rowBytes = static_cast<std::size_t>(width) * 4;
+    topDown.resize(rowBytes * height);
+    for (int row = 0; row < height; ++row) {
+        std::copy_n(bottomUp + (height - 1 - row) * rowBytes, rowBytes, topDown.data() + row * rowBytes);
+    }
+}
+
+}  // namespace
+
 void GlDevice::readRenderTarget(std::vector<std::uint8_t>& rgba) const
 {
     const int width = kTargetWidth * renderScale_;
     const int height = kTargetHeight * renderScale_;
-    const std::size_t rowBytes = static_cast<std::size_t>(width) * 4;
-    rgba.resize(rowBytes * height);
+    std::vector<std::uint8_t> bottomUp(static_cast<std::size_t>(width) * height * 4);
     glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
-    // OpenGL's rows run from the bottom.
-    for (int top = 0, bottom = height - 1; top < bottom; ++top, --bottom) {
-        std::swap_ranges(rgba.begin() + top * rowBytes, rgba.begin() + (top + 1) * rowBytes,
-                         rgba.begin() + bottom * rowBytes);
+    glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, bottomUp.data());
+    copyRowsFlipped(bottomUp.data(), width, height, rgba);
+}
+
+void GlDevice::startReadback(int slot)
+{
+    const int width = kTargetWidth * renderScale_;
+    const int height = kTargetHeight * renderScale_;
+    if (slot >= static_cast<int>(readbackBuffers_.size())) {
+        const std::size_t first = readbackBuffers_.size();
+        readbackBuffers_.resize(slot + 1);
+        glGenBuffers(static_cast<GLsizei>(readbackBuffers_.size() - first), &readbackBuffers_[first]);
+        for (std::size_t i = first; i < readbackBuffers_.size(); ++i) {
+            glBindBuffer(GL_PIXEL_PACK_BUFFER, readbackBuffers_[i]);
+            glBufferData(GL_PIXEL_PACK_BUFFER, static_cast<GLsizeiptr>(width) * height * 4, nullptr, GL_STREAM_READ);
+        }
     }
+    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
+    glBindBuffer(GL_PIXEL_PACK_BUFFER, readbackBuffers_[slot]);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+    glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
+}
+
+void GlDevice::finishReadback(int slot, std::vector<std::uint8_t>& rgba)
+{
+    const int width = kTargetWidth * renderScale_;
+    const int height = kTargetHeight * renderScale_;
+    glBindBuffer(GL_PIXEL_PACK_BUFFER, readbackBuffers_[slot]);
+    const auto* pixels = static_cast<const std::uint8_t*>(glMapBuffer(GL_PIXEL_PACK_BUFFER, GL_READ_ONLY));
+    if (pixels) {
+        copyRowsFlipped(pixels, width, height, rgba);
+        glUnmapBuffer(GL_PIXEL_PACK_BUFFER);
+    }
+    glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
 }
 
 void GlDevice::Clear(std::uint32_t flags, D3DCOLOR color, float z, std::uint32_t)

@@ -61,6 +61,11 @@ public:
     void applyDepthAndBlend() const;
     // The render target's pixels, RGBA8, rows from the top.
     void readRenderTarget(std::vector<std::uint8_t>& rgba) const;
+    // The same, in two halves so rendering goes on while the copy is made:
+    // start copying the current frame into readback slot `slot` (a ring the
+    // caller cycles through), and later collect it, waiting only if it is unfinished.
+    void startReadback(int slot);
+    void finishReadback(int slot, std::vector<std::uint8_t>& rgba);
 
     void Clear(std::uint32_t flags, D3DCOLOR color, float z, std::uint32_t stencil) override;
     void BeginScene() override;
@@ -85,6 +90,7 @@ private:
     unsigned framebuffer_ = 0;
     unsigned colorTexture_ = 0;
     unsigned depthBuffer_ = 0;
+    std::vector<unsigned> readbackBuffers_;
     FixedFunctionState state_;
     std::vector<std::unique_ptr<GlTexture>> textures_;
     std::unique_ptr<GlSpriteBatch> sprites_;

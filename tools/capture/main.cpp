@@ -1,7 +1,11 @@
-// kelpwax-capture --at SECONDS... -o DIR|FILE.png
-// Renders frames of the show at the given play positions with the real
-// OpenGL device and no display, and writes them as 1280 × 720 PNGs. The show's
-// own start-up and passes run unchanged; only the clock is given.
+// kelpwax-capture: renders the show without a display, with the real OpenGL
+// device. The show's own start-up and passes run unchanged; only the clock is
+// given instead of read from the audio device.
+//
+//   kelpwax-capture --at SECONDS... -o DIR|FILE.png   single frames as PNG
+//   kelpwax-capture --video FILE.mp4|FILE.webm         the show as a video, with its music
+//   kelpwax-capture --png DIR                          the show as a numbered PNG sequence
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -11,61 +15,221 @@
 #include "app/gl_device.h"
 #include "app/show.h"
 #include "app/window.h"
+#include "tools/capture/frame_range.h"
+#include "tools/capture/frame_writer.h"
 #include "tools/capture/png_file.h"
+#include "tools/capture/progress.h"
 
 namespace {
+
+const char* kUsage =
+    "usage: kelpwax-capture --at SECONDS... -o DIR|FILE.png\n"
+    "       kelpwax-capture --video FILE.mp4|FILE.webm [options]\n"
+    "       kelpwax-capture --png DIR [options]\n"
+    "Renders the show without a display. Run it in the show's working directory\n"
+    "(build/data) so it finds the data files.\n"
+    "  --at SECONDS...   render single frames at these play positions (with -o)\n"
+    "  --video FILE      the whole show as an H.264 MP4 or VP9 WebM, music included (needs ffmpeg)\n"
+    "  --png DIR         the whole show as frame-NNNNNN.png files\n"
+    "  --fps N           frames per second of the export (default 60)\n"
+    "  --from SECONDS    start the export here (default 0)\n"
+    "  --to SECONDS      end the export here (default: the show's last frame)\n"
+    "  --supersample N   render at N x 1280 x 720 and average down (default 1)\n";
 
 struct Options {
     std::vector<float> positions;
     std::string output;
+    std::string video;
+    std::string pngDirectory;
+    int fps = 60;
+    std::optional<double> from;
+    std::optional<double> to;
+    int supersample = 1;
 };
 
-bool parseSeconds(const char* text, float& seconds)
+bool parseNumber(const char* text, double& value)
 {
     char* end = nullptr;
-    seconds = std::strtof(text, &end);
-    return end != text && *end == '\0';
+    value = std::strtod(text, &end);
+    return end != text && *end == '\0' && std::isfinite(value);
 }
-
-const char* kUsage =
-    "usage: kelpwax-capture --at SECONDS... -o DIR|FILE.png\n"
-    "Renders the show's frames at the given play positions to PNG files (1280 x 720).\n"
-    "Run it in the show's working directory so it finds the data files.\n";
 
 bool parseArguments(int argc, char** argv, Options& options)
 {
+    const auto fail = [&](const std::string& why) {
+        std::fprintf(stderr, "kelpwax-capture: %s\n%s", why.c_str(), kUsage);
+        return false;
+    };
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
+        const bool hasValue = i + 1 < argc;
+        double number = 0;
         if (argument == "--at") {
-            float seconds = 0;
-            while (i + 1 < argc && parseSeconds(argv[i + 1], seconds)) {
-                options.positions.push_back(seconds);
+            while (i + 1 < argc && parseNumber(argv[i + 1], number)) {
+                options.positions.push_back(static_cast<float>(number));
                 ++i;
             }
-        } else if (argument == "-o" && i + 1 < argc) {
+        } else if (argument == "-o" && hasValue) {
             options.output = argv[++i];
+        } else if (argument == "--video" && hasValue) {
+            options.video = argv[++i];
+        } else if (argument == "--png" && hasValue) {
+            options.pngDirectory = argv[++i];
+        } else if (argument == "--fps" && hasValue && parseNumber(argv[++i], number) && number >= 1 && number <= 1000 &&
+                   number == static_cast<int>(number)) {
+            options.fps = static_cast<int>(number);
+        } else if (argument == "--from" && hasValue && parseNumber(argv[++i], number)) {
+            options.from = number;
+        } else if (argument == "--to" && hasValue && parseNumber(argv[++i], number)) {
+            options.to = number;
+        } else if (argument == "--supersample" && hasValue && parseNumber(argv[++i], number) && number >= 1 &&
+                   number <= 8 && number == static_cast<int>(number)) {
+            options.supersample = static_cast<int>(number);
         } else {
-            std::fprintf(stderr, "kelpwax-capture: unexpected argument \"%s\"\n%s", argv[i], kUsage);
-            return false;
+            return fail("unexpected or invalid argument \"" + argument + "\"");
         }
     }
-    if (options.positions.empty() || options.output.empty()) {
-        std::fprintf(stderr, "%s", kUsage);
-        return false;
+    const int modes = !options.positions.empty() + !options.video.empty() + !options.pngDirectory.empty();
+    if (modes != 1) {
+        return fail("give exactly one of --at, --video and --png");
+    }
+    if (!options.positions.empty() && options.output.empty()) {
+        return fail("--at needs -o DIR or -o FILE.png");
     }
     return true;
 }
 
-// One file when the output names a .png and one position is given; otherwise a directory.
-std::string framePath(const Options& options, float seconds)
+// The show's device on a hidden window, with everything start-up loads.
+struct Renderer {
+    std::unique_ptr<Window> window;
+    std::unique_ptr<GlDevice> device;
+    ShowAssets assets;
+};
+
+bool startRenderer(int renderScale, Renderer& renderer)
+{
+    setenv("SDL_VIDEODRIVER", "offscreen", 0);
+    std::string error;
+    renderer.window = Window::open(WindowMode::hidden, error);
+    if (!renderer.window) {
+        std::fprintf(stderr, "kelpwax-capture: %s\n", error.c_str());
+        return false;
+    }
+    renderer.device = std::make_unique<GlDevice>(nullptr, renderScale);
+    renderer.assets = loadShowAssets(*renderer.device);
+    setBlendFactors(*renderer.device);
+    return true;
+}
+
+int captureSingleFrames(const Options& options)
 {
     const std::filesystem::path output(options.output);
-    if (output.extension() == ".png" && options.positions.size() == 1) {
-        return output.string();
+    const bool singleFile = output.extension() == ".png" && options.positions.size() == 1;
+    if (!singleFile) {
+        std::error_code ignored;
+        std::filesystem::create_directories(output, ignored);
     }
-    char name[64];
-    std::snprintf(name, sizeof name, "frame-%09.3f.png", seconds);
-    return (output / name).string();
+    Renderer renderer;
+    if (!startRenderer(1, renderer)) {
+        return 1;
+    }
+    std::vector<std::uint8_t> pixels;
+    for (float seconds : options.positions) {
+        drawFrame(*renderer.device, renderer.assets, BeatClock::fromSeconds(seconds));
+        renderer.device->readRenderTarget(pixels);
+        std::string path = output.string();
+        if (!singleFile) {
+            char name[64];
+            std::snprintf(name, sizeof name, "frame-%09.3f.png", seconds);
+            path = (output / name).string();
+        }
+        std::string error;
+        if (!writePng(path, kTargetWidth, kTargetHeight, pixels, error)) {
+            std::fprintf(stderr, "kelpwax-capture: %s\n", error.c_str());
+            return 1;
+        }
+        std::printf("%s\n", path.c_str());
+    }
+    return 0;
+}
+
+int exportShow(const Options& options)
+{
+    const std::optional<FrameRange> range = exportFrameRange(options.fps, options.from, options.to);
+    if (!range) {
+        std::fprintf(stderr, "kelpwax-capture: --from and --to leave no frame to export\n");
+        return 2;
+    }
+    std::string error;
+    std::unique_ptr<FrameSink> sink;
+    if (!options.video.empty()) {
+        VideoOptions video;
+        video.output = options.video;
+        video.fps = options.fps;
+        video.startSeconds = static_cast<double>(range->first) / options.fps;
+        video.durationSeconds = static_cast<double>(range->count()) / options.fps;
+        if (std::filesystem::exists("quirn.ogg")) {
+            video.music = "quirn.ogg";
+        } else {
+            std::fprintf(stderr, "kelpwax-capture: no quirn.ogg in the working directory: the video has no sound\n");
+        }
+        sink = openVideoFile(video, error);
+    } else {
+        sink = openPngSequence(options.pngDirectory, range->first, error);
+    }
+    if (!sink) {
+        std::fprintf(stderr, "kelpwax-capture: %s\n", error.c_str());
+        return 1;
+    }
+    Renderer renderer;
+    if (!startRenderer(options.supersample, renderer)) {
+        return 1;
+    }
+    GlDevice& device = *renderer.device;
+    FrameWriter writer(std::move(sink), options.supersample);
+    ProgressBar progress(range->count(), options.fps);
+
+    // Frames are read back through a ring of buffers: frame n is collected
+    // while frames n + 1 and n + 2 are being drawn.
+    constexpr int kReadbacksInFlight = 3;
+    double renderSeconds = 0, readbackSeconds = 0;
+    const auto exportStart = std::chrono::steady_clock::now();
+    const auto collect = [&](std::int64_t index) {
+        const auto start = std::chrono::steady_clock::now();
+        std::vector<std::uint8_t> buffer = writer.takeBuffer();
+        device.finishReadback(static_cast<int>(index % kReadbacksInFlight), buffer);
+        readbackSeconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        return writer.submit(std::move(buffer));
+    };
+    bool written = true;
+    for (std::int64_t index = 0; index < range->count() && written; ++index) {
+        const auto start = std::chrono::steady_clock::now();
+        drawFrame(device, renderer.assets, BeatClock::fromSeconds(framePosition(range->first + index, options.fps)));
+        device.startReadback(static_cast<int>(index % kReadbacksInFlight));
+        renderSeconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        if (index >= kReadbacksInFlight - 1) {
+            written = collect(index - (kReadbacksInFlight - 1));
+        }
+        progress.update(index + 1);
+    }
+    for (std::int64_t index = std::max<std::int64_t>(0, range->count() - (kReadbacksInFlight - 1));
+         index < range->count() && written; ++index) {
+        written = collect(index);
+    }
+    if (!writer.finish(error)) {
+        std::fprintf(stderr, "\nkelpwax-capture: %s\n", error.c_str());
+        return 1;
+    }
+    progress.finish();
+    const double totalSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - exportStart).count();
+    const double showSeconds = static_cast<double>(range->count()) / options.fps;
+    std::fprintf(stderr,
+                 "kelpwax-capture: %lld frames (%.2f s of show) in %.2f s, %.2fx real time; "
+                 "rendering %.2f s, reading back %.2f s, encoding and writing %.2f s (on its own thread)\n",
+                 static_cast<long long>(range->count()), showSeconds, totalSeconds, showSeconds / totalSeconds,
+                 renderSeconds, readbackSeconds, writer.secondsWriting());
+    std::printf("%s\n", options.video.empty() ? options.pngDirectory.c_str() : options.video.c_str());
+    return 0;
 }
 
 }  // namespace
@@ -76,33 +240,5 @@ int main(int argc, char** argv)
     if (!parseArguments(argc, argv, options)) {
         return 2;
     }
-    const std::filesystem::path output(options.output);
-    if (!(output.extension() == ".png" && options.positions.size() == 1)) {
-        std::error_code ignored;
-        std::filesystem::create_directories(output, ignored);
-    }
-
-    setenv("SDL_VIDEODRIVER", "offscreen", 0);
-    std::string error;
-    const std::unique_ptr<Window> window = Window::open(WindowMode::hidden, error);
-    if (!window) {
-        std::fprintf(stderr, "kelpwax-capture: %s\n", error.c_str());
-        return 1;
-    }
-    GlDevice device(nullptr);
-    const ShowAssets assets = loadShowAssets(device);
-    setBlendFactors(device);
-
-    std::vector<std::uint8_t> pixels;
-    for (float seconds : options.positions) {
-        drawFrame(device, assets, BeatClock::fromSeconds(seconds));
-        device.readRenderTarget(pixels);
-        const std::string path = framePath(options, seconds);
-        if (!writePng(path, kTargetWidth, kTargetHeight, pixels, error)) {
-            std::fprintf(stderr, "kelpwax-capture: %s\n", error.c_str());
-            return 1;
-        }
-        std::printf("%s\n", path.c_str());
-    }
-    return 0;
+    return options.positions.empty() ? exportShow(options) : captureSingleFrames(options);
 }

@@ -1,0 +1,325 @@
+#include "tools/capture/frame_writer.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+
+#include "app/gl_device.h"
+#include "tools/capture/png_file.h"
+
+extern char** environ;
+
+namespace {
+
+constexpr int kBuffersInFlight = 4;
+constexpr double kShowVolume = 192.0 / 255.0;  // the show plays its music at this volume
+
+bool programExists(const char* name)
+{
+    const char* path = std::getenv("PATH");
+    std::string directories = path ? path : "/usr/bin:/bin";
+    for (std::size_t start = 0; start <= directories.size();) {
+        const std::size_t end = std::min(directories.find(':', start), directories.size());
+        const std::filesystem::path candidate = std::filesystem::path(directories.substr(start, end - start)) / name;
+        if (::access(candidate.c_str(), X_OK) == 0) {
+            return true;
+        }
+        start = end + 1;
+    }
+    return false;
+}
+
+class VideoFile final : public FrameSink {
+public:
+    VideoFile(pid_t encoder, int pipe, std::filesystem::path partial, std::filesystem::path output)
+        : encoder_(encoder), pipe_(pipe), partial_(std::move(partial)), output_(std::move(output))
+    {
+    }
+
+    ~VideoFile() override
+    {
+        if (encoder_ > 0) {  // abandoned: stop the encoder and remove what it wrote
+            ::close(pipe_);
+            ::kill(encoder_, SIGTERM);
+            ::waitpid(encoder_, nullptr, 0);
+            std::error_code ignored;
+            std::filesystem::remove(partial_, ignored);
+        }
+    }
+
+    bool write(const std::vector<std::uint8_t>& rgba, std::string& error) override
+    {
+        const std::uint8_t* bytes = rgba.data();
+        std::size_t left = rgba.size();
+        while (left > 0) {
+            const ssize_t written = ::write(pipe_, bytes, left);
+            if (written < 0 && errno == EINTR) {
+                continue;
+            }
+            if (written <= 0) {
+                error = "ffmpeg stopped taking frames (" + std::string(std::strerror(errno)) + "); see its message above";
+                return false;
+            }
+            bytes += written;
+            left -= static_cast<std::size_t>(written);
+        }
+        return true;
+    }
+
+    bool finish(std::string& error) override
+    {
+        ::close(pipe_);
+        int status = 0;
+        ::waitpid(encoder_, &status, 0);
+        encoder_ = -1;
+        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+            error = "ffmpeg failed (see its message above); no video was written";
+            std::error_code ignored;
+            std::filesystem::remove(partial_, ignored);
+            return false;
+        }
+        std::error_code renameError;
+        std::filesystem::rename(partial_, output_, renameError);
+        if (renameError) {
+            error = "cannot write " + output_.string() + ": " + renameError.message();
+            return false;
+        }
+        return true;
+    }
+
+private:
+    pid_t encoder_;
+    int pipe_;
+    std::filesystem::path partial_;
+    std::filesystem::path output_;
+};
+
+class PngSequence final : public FrameSink {
+public:
+    PngSequence(std::filesystem::path directory, std::int64_t firstFrame)
+        : directory_(std::move(directory)), nextFrame_(firstFrame)
+    {
+    }
+
+    bool write(const std::vector<std::uint8_t>& rgba, std::string& error) override
+    {
+        char name[32];
+        std::snprintf(name, sizeof name, "frame-%06lld.png", static_cast<long long>(nextFrame_++));
+        return writePng((directory_ / name).string(), kTargetWidth, kTargetHeight, rgba, error);
+    }
+
+    bool finish(std::string&) override { return true; }
+
+private:
+    std::filesystem::path directory_;
+    std::int64_t nextFrame_;
+};
+
+// Averages each scale × scale block of pixels into one.
+void downsample(const std::vector<std::uint8_t>& large, int scale, std::vector<std::uint8_t>& small)
+{
+    const int largeWidth = kTargetWidth * scale;
+    small.resize(static_cast<std::size_t>(kTargetWidth) * kTargetHeight * 4);
+    const unsigned blockSize = static_cast<unsigned>(scale * scale);
+    for (int y = 0; y < kTargetHeight; ++y) {
+        for (int x = 0; x < kTargetWidth; ++x) {
+            unsigned sums[4] = {0, 0, 0, 0};
+            for (int dy = 0; dy < scale; ++dy) {
+                const std::uint8_t* row = &large[((static_cast<std::size_t>(y) * scale + dy) * largeWidth + x * scale) * 4];
+                for (int i = 0; i < scale * 4; ++i) {
+                    sums[i % 4] += row[i];
+                }
+            }
+            std::uint8_t* out = &small[(static_cast<std::size_t>(y) * kTargetWidth + x) * 4];
+            for (int c = 0; c < 4; ++c) {
+                out[c] = static_cast<std::uint8_t>((sums[c] + blockSize / 2) / blockSize);
+            }
+        }
+    }
+}
+
+}  // namespace
+
+std::unique_ptr<FrameSink> openVideoFile(const VideoOptions& options, std::string& error)
+{
+    if (!programExists("ffmpeg")) {
+        error = "the ffmpeg program is not installed (Debian: apt-get install ffmpeg); "
+                "use --png DIR to write a PNG sequence instead";
+        return nullptr;
+    }
+    const bool webm = options.output.extension() == ".webm";
+    std::filesystem::path partial = options.output;
+    partial += ".partial";
+    // Find out now, not after minutes of rendering, whether the output can be written.
+    const int probe = ::open(partial.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (probe < 0) {
+        error = "cannot write " + options.output.string() + ": " + std::strerror(errno);
+        return nullptr;
+    }
+    ::close(probe);
+
+    char size[32], rate[16], start[32], duration[32], volume[32];
+    std::snprintf(size, sizeof size, "%dx%d", kTargetWidth, kTargetHeight);
+    std::snprintf(rate, sizeof rate, "%d", options.fps);
+    std::snprintf(start, sizeof start, "%.6f", options.startSeconds);
+    std::snprintf(duration, sizeof duration, "%.6f", options.durationSeconds);
+    std::snprintf(volume, sizeof volume, "volume=%.6f", kShowVolume);
+    std::vector<std::string> arguments = {"ffmpeg", "-hide_banner", "-loglevel", "error", "-nostdin", "-y",
+                                          "-f", "rawvideo", "-pix_fmt", "rgba", "-video_size", size,
+                                          "-framerate", rate, "-i", "pipe:0"};
+    if (options.music) {
+        arguments.insert(arguments.end(), {"-ss", start, "-t", duration, "-i", options.music->string(),
+                                           "-map", "0:v", "-map", "1:a", "-af", volume});
+    }
+    if (webm) {
+        arguments.insert(arguments.end(), {"-c:v", "libvpx-vp9", "-crf", "30", "-b:v", "0", "-row-mt", "1",
+                                           "-deadline", "good", "-cpu-used", "4", "-c:a", "libopus", "-b:a",
+                                           "160k", "-f", "webm"});
+    } else {
+        arguments.insert(arguments.end(), {"-c:v", "libx264", "-preset", "veryfast", "-crf", "18", "-pix_fmt",
+                                           "yuv420p", "-movflags", "+faststart", "-c:a", "aac", "-b:a", "192k",
+                                           "-f", "mp4"});
+    }
+    arguments.push_back(partial.string());
+
+    int pipeEnds[2];
+    if (::pipe2(pipeEnds, O_CLOEXEC) != 0) {
+        error = std::string("cannot start ffmpeg: ") + std::strerror(errno);
+        return nullptr;
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipeEnds[0], STDIN_FILENO);
+    std::vector<char*> argv;
+    for (std::string& argument : arguments) {
+        argv.push_back(argument.data());
+    }
+    argv.push_back(nullptr);
+    pid_t encoder = -1;
+    const int spawnResult = posix_spawnp(&encoder, "ffmpeg", &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(pipeEnds[0]);
+    if (spawnResult != 0) {
+        ::close(pipeEnds[1]);
+        error = std::string("cannot start ffmpeg: ") + std::strerror(spawnResult);
+        return nullptr;
+    }
+    std::signal(SIGPIPE, SIG_IGN);  // a failed encoder shows as a write error, not a dead process
+    return std::make_unique<VideoFile>(encoder, pipeEnds[1], std::move(partial), options.output);
+}
+
+std::unique_ptr<FrameSink> openPngSequence(const std::filesystem::path& directory, std::int64_t firstFrame,
+                                           std::string& error)
+{
+    std::error_code failure;
+    std::filesystem::create_directories(directory, failure);
+    if (failure || !std::filesystem::is_directory(directory)) {
+        error = "cannot write into " + directory.string() + ": " +
+                (failure ? failure.message() : std::string("it is not a directory"));
+        return nullptr;
+    }
+    return std::make_unique<PngSequence>(directory, firstFrame);
+}
+
+FrameWriter::FrameWriter(std::unique_ptr<FrameSink> sink, int renderScale)
+    : sink_(std::move(sink)), renderScale_(renderScale)
+{
+    const std::size_t frameBytes =
+        static_cast<std::size_t>(kTargetWidth) * kTargetHeight * 4 * renderScale * renderScale;
+    for (int i = 0; i < kBuffersInFlight; ++i) {
+        spare_.emplace_back(frameBytes);
+    }
+    thread_ = std::thread(&FrameWriter::run, this);
+}
+
+FrameWriter::~FrameWriter()
+{
+    {
+        std::lock_guard lock(mutex_);
+        closing_ = true;
+    }
+    changed_.notify_all();
+    if (thread_.joinable()) {
+        thread_.join();
+    }
+}
+
+std::vector<std::uint8_t> FrameWriter::takeBuffer()
+{
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return !spare_.empty(); });
+    std::vector<std::uint8_t> buffer = std::move(spare_.back());
+    spare_.pop_back();
+    return buffer;
+}
+
+bool FrameWriter::submit(std::vector<std::uint8_t> frame)
+{
+    {
+        std::lock_guard lock(mutex_);
+        if (failed_) {
+            spare_.push_back(std::move(frame));
+            return false;
+        }
+        queued_.push_back(std::move(frame));
+    }
+    changed_.notify_all();
+    return true;
+}
+
+bool FrameWriter::finish(std::string& error)
+{
+    {
+        std::lock_guard lock(mutex_);
+        closing_ = true;
+    }
+    changed_.notify_all();
+    thread_.join();
+    if (failed_) {
+        error = error_;
+        return false;
+    }
+    return sink_->finish(error);
+}
+
+void FrameWriter::run()
+{
+    std::vector<std::uint8_t> downsampled;
+    for (;;) {
+        std::vector<std::uint8_t> frame;
+        {
+            std::unique_lock lock(mutex_);
+            changed_.wait(lock, [&] { return closing_ || !queued_.empty(); });
+            if (queued_.empty()) {
+                return;
+            }
+            frame = std::move(queued_.front());
+            queued_.pop_front();
+        }
+        const auto start = std::chrono::steady_clock::now();
+        std::string error;
+        bool written = true;
+        if (!failed_) {
+            if (renderScale_ > 1) {
+                downsample(frame, renderScale_, downsampled);
+            }
+            written = sink_->write(renderScale_ > 1 ? downsampled : frame, error);
+        }
+        secondsWriting_ += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        {
+            std::lock_guard lock(mutex_);
+            if (!written && !failed_) {
+                failed_ = true;
+                error_ = error;
+            }
+            spare_.push_back(std::move(frame));
+        }
+        changed_.notify_all();
+    }
+}
