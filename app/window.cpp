@@ -30,6 +30,12 @@ bool enterFullscreen(SDL_Window* window)
             break;
         }
     }
+    // Cover the display first: without a window manager the full-screen request alone does not resize.
+    SDL_Rect bounds;
+    if (SDL_GetDisplayBounds(display, &bounds) == 0) {
+        SDL_SetWindowPosition(window, bounds.x, bounds.y);
+        SDL_SetWindowSize(window, bounds.w, bounds.h);
+    }
     SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP);
     return true;
 }
