@@ -48,6 +48,8 @@ void commitPartialFile(const std::filesystem::path& path) {
   std::error_code error;
   std::filesystem::rename(partialPath(path), path, error);
   if (error) {
+    std::error_code ignored;
+    std::filesystem::remove(partialPath(path), ignored);
     throw std::runtime_error("cannot rename " + partialPath(path).string() + " to " + path.string() + ": " +
                              error.message());
   }

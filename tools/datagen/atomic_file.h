@@ -16,7 +16,7 @@ std::filesystem::path partialPath(const std::filesystem::path& path);
 void writeFileAtomically(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes);
 void writeFileAtomically(const std::filesystem::path& path, std::string_view text);
 
-// Gives a finished partial file its real name.
+// Gives a finished partial file its real name; on failure the partial file is removed.
 void commitPartialFile(const std::filesystem::path& path);
 
 }  // namespace datagen

@@ -1,0 +1,28 @@
+// The program's icon: a record with an orange label and a kelp frond, painted
+// at each size and written as a Windows .ico whose entries are classic DIBs
+// (info header, doubled height, rows bottom-up, 1-bit AND mask).
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "canvas.h"
+
+namespace datagen {
+
+struct IconEntrySize {
+  int size;  // width and height in pixels
+  int bitsPerPixel;  // 4, 8 or 32
+};
+
+// The eight images the program's icon holds, in file order.
+inline constexpr IconEntrySize kIconEntries[] = {{32, 4}, {16, 4}, {48, 8}, {32, 8}, {16, 8},
+                                                 {48, 32}, {32, 32}, {16, 32}};
+
+Canvas paintIcon(int size);
+
+// 4- and 8-bit entries get a palette made from their own picture and show
+// transparency only through the AND mask.
+std::vector<std::uint8_t> encodeIcon(const std::vector<IconEntrySize>& entries);
+
+}  // namespace datagen
