@@ -1,8 +1,78 @@
 #include "scene/backdrop_vinyl.h"
 
-SpritePictures loadSpritePictures(Device&)
+#include <cmath>
+#include <cstdio>
+
+#include "app/d3dx_math.h"
+#include "app/picture_file.h"
+#include "scene/sprite_pass.h"
+
+namespace {
+
+// The middle of a 2048 × 2048 picture; it stays so whatever size a picture has.
+constexpr D3DXVECTOR3 kPictureCentre = {1024, 1024, 0};
+
+D3DXQUATERNION rollRotation(float roll)
 {
-    return {};
+    return D3DXQuaternionRotationYawPitchRoll(0, 0, roll);
 }
 
-void drawBackdropAndVinyl(Device&, const SpritePictures&, const BeatClock&) {}
+// Fades in from black: 32 grey levels a beat, full from T = 255 / 32.
+D3DCOLOR backdropColour(double beatTime)
+{
+    const int grey = 32 * beatTime < 255 ? static_cast<int>(32 * beatTime) : 255;
+    const auto g = static_cast<std::uint32_t>(grey);
+    return D3DCOLOR_ARGB(255, g, g, g);
+}
+
+void drawBackdrop(Device& device, const Texture* texture, const BeatClock& clock)
+{
+    const double beatTime = clock.beatTime;
+    // x uses the whole beat, so the backdrop steps sideways once a beat.
+    const D3DXVECTOR3 translation = {static_cast<float>(640 + 30 * std::sin(0.25 * clock.beatIndex)),
+                                     static_cast<float>(360 + 20 * std::cos(0.25 * beatTime)), 0};
+    const D3DXQUATERNION rotation = rollRotation(static_cast<float>(0.1 * std::cos(std::sin(0.25 * beatTime))));
+    const auto scaling = static_cast<float>(0.8 + 0.1 * std::sin(0.5 * beatTime));
+    drawSprite(device, texture, kPictureCentre, scaling, &rotation, translation, backdropColour(beatTime));
+}
+
+void drawVinyl(Device& device, const SpritePictures& pictures, const BeatClock& clock)
+{
+    const double beatTime = clock.beatTime;
+    const double amplitude = 0.5 * (std::sin(0.4908738521234052 * beatTime) + 1.125);
+    const D3DXVECTOR3 translation = {
+        static_cast<float>(1280 + 1250 * amplitude * (std::sin(0.19634954084936207 * beatTime) - 0.5)),
+        static_cast<float>(720 + 550 * amplitude * (std::sin(0.1308996938995747 * beatTime) - 0.5)), 0};
+    const D3DXQUATERNION recordRotation =
+        rollRotation(static_cast<float>(std::cos(0.1 * std::cos(-8 * beatTime) + 0.08 * std::sin(2 * beatTime))));
+    if (clock.beatIndex < kVinylFirstBeat) {
+        return;
+    }
+    drawSprite(device, pictures.vinylTexture, kPictureCentre, 0.5f, &recordRotation, translation, 0xFFFFFFFF);
+    // The label turns one radian a beat.
+    const D3DXQUATERNION labelRotation = rollRotation(static_cast<float>(beatTime));
+    drawSprite(device, pictures.labelTexture, kPictureCentre, 0.5f, &labelRotation, translation, 0xFFFFFFFF);
+}
+
+}  // namespace
+
+SpritePictures loadSpritePictures(Device& device)
+{
+    TextureFile files[] = {TextureFile("vinyllabel.png"), TextureFile("vinyl.png"), TextureFile("underwater.png")};
+    createTexturesFromFiles(device, files);
+    const char* const consequences[] = {"the record has no label", "no record is drawn", "no backdrop is drawn"};
+    for (int i = 0; i < 3; ++i) {
+        if (!files[i].texture) {
+            std::fprintf(stderr, "%s: %s; %s\n", files[i].path.c_str(), files[i].failure.c_str(), consequences[i]);
+        }
+    }
+    return {.backdropTexture = files[2].texture, .vinylTexture = files[1].texture, .labelTexture = files[0].texture};
+}
+
+void drawBackdropAndVinyl(Device& device, const SpritePictures& pictures, const BeatClock& clock)
+{
+    beginSpritePass(device);
+    drawBackdrop(device, pictures.backdropTexture, clock);
+    drawVinyl(device, pictures, clock);
+    endSpritePass(device);
+}

@@ -10,5 +10,6 @@ struct SpritePictures {
     const Texture* labelTexture = nullptr;
 };
 
+// A picture that cannot be read leaves its slot empty, said once on stderr.
 SpritePictures loadSpritePictures(Device& device);
 void drawBackdropAndVinyl(Device& device, const SpritePictures& pictures, const BeatClock& clock);

@@ -1,0 +1,158 @@
+// The sprite batch on the OpenGL device, rendered without a display: texel
+// edges on pixel edges, pictures the right way up and round, colour
+// modulation and blending, the render scale, and what the batch keeps and
+// how many draw calls it makes.
+#include <gtest/gtest.h>
+
+#include <epoxy/gl.h>
+
+#include <cstdlib>
+#include <memory>
+
+#include "app/d3dx_math.h"
+#include "app/gl_device.h"
+#include "app/gl_sprite_batch.h"
+#include "app/window.h"
+#include "tests/sprite_test_support.h"
+
+namespace {
+
+class GlSpriteTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        setenv("SDL_VIDEODRIVER", "offscreen", 0);
+        std::string error;
+        window_ = Window::open(WindowMode::hidden, error);
+    }
+    static void TearDownTestSuite() { window_.reset(); }
+    void SetUp() override
+    {
+        if (!window_) {
+            GTEST_SKIP() << "no OpenGL context without a display here";
+        }
+    }
+
+    // One sprite pass over a black target: each sprite's picture centre placed at a point, scale 1.
+    struct Placed {
+        const Texture* texture;
+        float x, y;
+        D3DCOLOR color = 0xFFFFFFFF;
+    };
+    static std::vector<std::uint8_t> render(GlDevice& device, std::initializer_list<Placed> sprites)
+    {
+        device.Clear(D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1, 0);
+        device.BeginScene();
+        device.SetRenderState(D3DRS_ZENABLE, 0);
+        device.SpriteBegin(D3DXSPRITE_SORT_DEPTH_BACKTOFRONT);
+        for (const Placed& sprite : sprites) {
+            const D3DXVECTOR3 translation = {sprite.x, sprite.y, 0};
+            device.SpriteSetTransform(D3DXMatrixAffineTransformation(1, nullptr, nullptr, &translation));
+            device.SpriteDraw(*sprite.texture, {sprite.texture->width / 2.0f, sprite.texture->height / 2.0f, 0},
+                              sprite.color);
+        }
+        device.SpriteEnd();
+        device.EndScene();
+        std::vector<std::uint8_t> pixels;
+        device.readRenderTarget(pixels);
+        return pixels;
+    }
+
+    static inline std::unique_ptr<Window> window_;
+};
+
+constexpr std::array kBlack = {0, 0, 0, 255};
+constexpr std::array kRed = {255, 0, 0, 255};
+constexpr std::array kGreen = {0, 255, 0, 255};
+constexpr std::array kBlue = {0, 0, 255, 255};
+
+TEST_F(GlSpriteTest, PictureLandsTexelForPixelTheRightWayUpAndRound)
+{
+    GlDevice device(nullptr);
+    const Texture* quarters = device.CreateTexture(quarteredPicture(128, 128), "quarters");
+    // Centre (64, 64) on (200, 100): texels cover pixels 136 to 263 across and 36 to 163 down.
+    const std::vector<std::uint8_t> pixels = render(device, {{quarters, 200, 100}});
+    const auto at = [&](int x, int y) { return texelAt(pixels, kTargetWidth, x, y); };
+
+    EXPECT_EQ(at(136, 36), kRed);
+    EXPECT_EQ(at(199, 99), kRed);
+    EXPECT_EQ(at(263, 36), kGreen);
+    EXPECT_EQ(at(136, 163), kBlue);
+    // The transparent quarter leaves the background.
+    EXPECT_EQ(at(263, 163), kBlack);
+    EXPECT_EQ(at(200, 100), kBlack);
+    for (const auto& [x, y] : {std::pair{135, 36}, {136, 35}, {264, 36}, {136, 164}}) {
+        EXPECT_EQ(at(x, y), kBlack) << x << ", " << y;
+    }
+}
+
+TEST_F(GlSpriteTest, ColourModulatesThePictureAndItsAlphaBlends)
+{
+    GlDevice device(nullptr);
+    const Texture* white = device.CreateTexture(solidPicture(64, 64, 0xFFFFFFFF), "white");
+    const Texture* halfClear = device.CreateTexture(solidPicture(64, 64, 0x00FF0080), "green, half clear");
+    const std::vector<std::uint8_t> pixels =
+        render(device, {{white, 400, 300, 0x80FF0000}, {white, 600, 300, 0xFF0000FF}, {halfClear, 800, 300}});
+
+    const std::array halfRed = texelAt(pixels, kTargetWidth, 400, 300);
+    EXPECT_NEAR(halfRed[0], 128, 1);
+    EXPECT_EQ(halfRed[1] + halfRed[2], 0);
+    EXPECT_EQ(halfRed[3], 255) << "the target's alpha stays as cleared";
+    EXPECT_EQ(texelAt(pixels, kTargetWidth, 600, 300), kBlue);
+    const std::array halfGreen = texelAt(pixels, kTargetWidth, 800, 300);
+    EXPECT_NEAR(halfGreen[1], 128, 1);
+    EXPECT_EQ(halfGreen[0] + halfGreen[2], 0);
+}
+
+TEST_F(GlSpriteTest, RenderScaleKeepsSpritesInTargetPixels)
+{
+    GlDevice device(nullptr, 2);
+    const Texture* quarters = device.CreateTexture(quarteredPicture(128, 128), "quarters");
+    const std::vector<std::uint8_t> pixels = render(device, {{quarters, 200, 100}});
+    const auto at = [&](int x, int y) { return texelAt(pixels, 2 * kTargetWidth, x, y); };
+
+    EXPECT_EQ(at(272, 72), kRed);
+    EXPECT_EQ(at(527, 72), kGreen);
+    EXPECT_EQ(at(272, 327), kBlue);
+    EXPECT_EQ(at(271, 72), kBlack);
+    EXPECT_EQ(at(528, 72), kBlack);
+    EXPECT_EQ(at(272, 328), kBlack);
+}
+
+TEST_F(GlSpriteTest, BatchDropsSpritesOffTheTargetAndDrawsGlyphRunsTogether)
+{
+    GlDevice device(nullptr);
+    const auto texture = [&](int side, const char* name) {
+        return static_cast<const GlTexture*>(device.CreateTexture(solidPicture(side, side, 0xFFFFFFFF), name));
+    };
+    const GlTexture* glyphA = texture(128, "A");
+    const GlTexture* glyphB = texture(128, "B");
+    const GlTexture* backdrop = texture(256, "backdrop");
+    const GlTexture* record = texture(256, "record");
+
+    GlSpriteBatch batch;
+    batch.begin(D3DXSPRITE_SORT_DEPTH_BACKTOFRONT);
+    const auto draw = [&](const GlTexture* sprite, float x, float y) {
+        const D3DXVECTOR3 translation = {x, y, 0};
+        batch.setTransform(D3DXMatrixAffineTransformation(1, nullptr, nullptr, &translation));
+        batch.draw(*sprite, {sprite->width / 2.0f, sprite->height / 2.0f, 0}, 0xFFFFFFFF);
+    };
+    draw(glyphA, 100, 100);
+    draw(glyphB, 220, 100);
+    draw(glyphA, -64, 100);    // right edge on the target's left edge
+    draw(glyphA, -63.5, 100);  // half a pixel on it
+    draw(glyphB, 5000, 100);
+    draw(glyphA, 100, 783.9f);
+    draw(backdrop, 640, 360);
+    draw(record, 640, 360);
+    draw(backdrop, 640, -129);
+    device.BeginScene();
+    batch.end(device);
+
+    EXPECT_EQ(batch.spriteCount(), 9u);
+    EXPECT_EQ(batch.keptSpriteCount(), 6u);
+    const bool glyphLayers = epoxy_gl_version() >= 43 || epoxy_has_gl_extension("GL_ARB_copy_image");
+    EXPECT_EQ(batch.drawCallCount(), glyphLayers ? 3u : 5u);
+}
+
+}  // namespace

@@ -1,0 +1,150 @@
+// Pictures from PNG files: rows and sizes as in the file, broken or absurd
+// files refused with a reason and no crash, stretching to powers of two,
+// the box filter of the mip levels, and uploads in the order given.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+
+#include "app/picture_file.h"
+#include "tests/sprite_test_support.h"
+#include "tests/test_support.h"
+
+namespace {
+
+std::vector<char> readBytes(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void writeBytes(const std::filesystem::path& path, const std::vector<char>& bytes)
+{
+    std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+Picture noisePicture(int width, int height)
+{
+    Picture picture{width, height, std::vector<std::uint8_t>(static_cast<std::size_t>(width) * height * 4)};
+    std::uint32_t state = 12345;
+    for (std::uint8_t& byte : picture.rgba) {
+        state = state * 1664525 + 1013904223;
+        byte = static_cast<std::uint8_t>(state >> 24);
+    }
+    return picture;
+}
+
+class PictureFileTest : public ::testing::Test {
+protected:
+    TemporaryDirectory directory_;
+    ScopedWorkingDirectory inDirectory_{directory_.path()};
+};
+
+TEST_F(PictureFileTest, ReadsRgbaRowsFromTheTop)
+{
+    writePicture("quarters.png", quarteredPicture(8, 4));
+    Picture picture;
+    std::string failure;
+    ASSERT_TRUE(readPictureFile("quarters.png", picture, failure)) << failure;
+    EXPECT_EQ(picture.width, 8);
+    EXPECT_EQ(picture.height, 4);
+    EXPECT_EQ(texelAt(picture.rgba, 8, 0, 0), (std::array{255, 0, 0, 255}));
+    EXPECT_EQ(texelAt(picture.rgba, 8, 7, 0), (std::array{0, 255, 0, 255}));
+    EXPECT_EQ(texelAt(picture.rgba, 8, 0, 3), (std::array{0, 0, 255, 255}));
+    EXPECT_EQ(texelAt(picture.rgba, 8, 7, 3)[3], 0);
+}
+
+TEST_F(PictureFileTest, MissingCorruptAndTruncatedFilesGiveNoTextureAndAReason)
+{
+    writePicture("noise.png", noisePicture(64, 64));
+    const std::vector<char> good = readBytes("noise.png");
+    writeBytes("truncated.png", {good.begin(), good.begin() + static_cast<std::ptrdiff_t>(good.size() * 6 / 10)});
+    std::vector<char> corrupt = good;
+    for (std::size_t i = good.size() / 2; i < good.size() / 2 + 16; ++i) {
+        corrupt[i] = static_cast<char>(~corrupt[i]);
+    }
+    writeBytes("corrupt.png", corrupt);
+    writeBytes("text.png", {'n', 'o', 't', ' ', 'a', ' ', 'P', 'N', 'G'});
+    writeBytes("empty.png", {});
+
+    RecordingDevice device;
+    for (const char* path : {"missing.png", "truncated.png", "corrupt.png", "text.png", "empty.png"}) {
+        Picture picture;
+        std::string failure;
+        EXPECT_FALSE(readPictureFile(path, picture, failure)) << path;
+        EXPECT_FALSE(failure.empty()) << path;
+        EXPECT_EQ(CreateTextureFromFile(device, path), nullptr) << path;
+    }
+    EXPECT_NE(CreateTextureFromFile(device, "noise.png"), nullptr);
+}
+
+TEST_F(PictureFileTest, RefusesMoreThan8192TexelsOnASide)
+{
+    writePicture("too-wide.png", solidPicture(kMaxPictureSide + 1, 1, 0x336699FF));
+    writePicture("widest.png", solidPicture(kMaxPictureSide, 1, 0x336699FF));
+    Picture picture;
+    std::string failure;
+    EXPECT_FALSE(readPictureFile("too-wide.png", picture, failure));
+    EXPECT_NE(failure.find("8193 x 1"), std::string::npos) << failure;
+    EXPECT_TRUE(readPictureFile("widest.png", picture, failure)) << failure;
+}
+
+TEST(StretchToPowersOfTwo, KeepsEveryQuarterInItsPlace)
+{
+    Picture picture = quarteredPicture(300, 200);
+    stretchToPowersOfTwo(picture);
+    ASSERT_EQ(picture.width, 512);
+    ASSERT_EQ(picture.height, 256);
+    EXPECT_EQ(texelAt(picture.rgba, 512, 5, 5), (std::array{255, 0, 0, 255}));
+    EXPECT_EQ(texelAt(picture.rgba, 512, 250, 122), (std::array{255, 0, 0, 255}));
+    EXPECT_EQ(texelAt(picture.rgba, 512, 262, 5), (std::array{0, 255, 0, 255}));
+    EXPECT_EQ(texelAt(picture.rgba, 512, 5, 250), (std::array{0, 0, 255, 255}));
+    EXPECT_EQ(texelAt(picture.rgba, 512, 506, 250)[3], 0);
+}
+
+TEST(StretchToPowersOfTwo, TransparentTexelsLendNoColour)
+{
+    Picture picture{3, 1, {255, 0, 0, 255, 0, 0, 0, 0, 255, 0, 0, 255}};
+    stretchToPowersOfTwo(picture);
+    ASSERT_EQ(picture.width, 4);
+    for (int x = 0; x < 4; ++x) {
+        const std::array<int, 4> texel = texelAt(picture.rgba, 4, x, 0);
+        EXPECT_GT(texel[3], 0) << x;
+        EXPECT_EQ(texel[0], 255) << x;
+        EXPECT_EQ(texel[1] + texel[2], 0) << x;
+    }
+}
+
+TEST(HalveWithBoxFilter, AveragesTwoByTwoRoundingHalvesUp)
+{
+    const std::vector<std::uint8_t> square = {0, 10, 255, 1, 1, 10, 255, 1, 1, 10, 255, 2, 1, 11, 0, 2};
+    std::vector<std::uint8_t> half;
+    halveWithBoxFilter(square.data(), 2, 2, half);
+    EXPECT_EQ(half, (std::vector<std::uint8_t>{1, 10, 191, 2}));
+
+    // Once a side is one texel, pairs along the other side are averaged.
+    const std::vector<std::uint8_t> row = {0, 0, 0, 0, 2, 2, 2, 2, 100, 0, 0, 0, 200, 0, 0, 0};
+    halveWithBoxFilter(row.data(), 4, 1, half);
+    EXPECT_EQ(half, (std::vector<std::uint8_t>{1, 1, 1, 1, 150, 0, 0, 0}));
+}
+
+TEST_F(PictureFileTest, UploadsInTheOrderGivenWhateverOrderDecodingEnds)
+{
+    writePicture("first.png", solidPicture(4, 4, 0xFF0000FF));
+    writePicture("biggest.png", noisePicture(256, 256));
+    writePicture("last.png", solidPicture(30, 20, 0x00FF00FF));
+    std::vector<TextureFile> files = {TextureFile("first.png"), TextureFile("biggest.png"),
+                                      TextureFile("missing.png"), TextureFile("last.png")};
+    UploadLog device;
+    createTexturesFromFiles(device, files);
+
+    EXPECT_EQ(device.uploads(), (std::vector<std::string>{"first.png", "biggest.png", "last.png"}));
+    EXPECT_EQ(files[2].texture, nullptr);
+    EXPECT_NE(files[2].failure.find("No such file"), std::string::npos) << files[2].failure;
+    ASSERT_NE(files[3].texture, nullptr);
+    EXPECT_EQ(files[3].texture->name, "last.png");
+    EXPECT_EQ(files[3].texture->width, 32);
+    EXPECT_EQ(files[3].texture->height, 32);
+}
+
+}  // namespace

@@ -1,0 +1,60 @@
+// Helpers for the tests of pictures, glyphs and sprite passes: pictures made
+// in memory and written as files, the sprite draws read back from a recording
+// device's calls, and a device that notes the order of its uploads.
+#pragma once
+
+#include <array>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app/recording_device.h"
+
+// Every texel the same colour, given as 0xRRGGBBAA.
+Picture solidPicture(int width, int height, std::uint32_t rgba);
+// Red top-left, green top-right, blue bottom-left and a fully transparent bottom-right quarter.
+Picture quarteredPicture(int width, int height);
+void writePicture(const std::filesystem::path& path, const Picture& picture);
+std::array<int, 4> texelAt(const std::vector<std::uint8_t>& rgba, int width, int x, int y);
+
+struct SpriteDrawCall {
+    std::string texture;
+    D3DXMATRIX transform;  // the one set last before the draw
+    D3DXVECTOR3 centre;
+    D3DCOLOR color;
+};
+std::vector<SpriteDrawCall> spriteDraws(const std::vector<std::string>& calls);
+
+// Where a sprite's texel lands on the screen.
+D3DXVECTOR3 placeTexel(const SpriteDrawCall& draw, float x, float y);
+
+// A device that only notes the names of the textures it is asked to create, in order.
+class UploadLog final : public Device {
+public:
+    const std::vector<std::string>& uploads() const { return uploads_; }
+
+    const Texture* CreateTexture(const Picture& picture, std::string_view name) override
+    {
+        uploads_.emplace_back(name);
+        return textures_.CreateTexture(picture, name);
+    }
+    void Clear(std::uint32_t, D3DCOLOR, float, std::uint32_t) override {}
+    void BeginScene() override {}
+    void EndScene() override {}
+    void Present() override {}
+    void SetRenderState(D3DRENDERSTATETYPE, std::uint32_t) override {}
+    void SetTransform(D3DTRANSFORMSTATETYPE, const D3DXMATRIX&) override {}
+    void SetLight(std::uint32_t, const D3DLIGHT9&) override {}
+    void LightEnable(std::uint32_t, bool) override {}
+    void SetMaterial(const D3DMATERIAL9&) override {}
+    const Mesh* CreateMesh(const MeshData&, std::string_view) override { return nullptr; }
+    void SpriteBegin(std::uint32_t) override {}
+    void SpriteSetTransform(const D3DXMATRIX&) override {}
+    void SpriteDraw(const Texture&, const D3DXVECTOR3&, D3DCOLOR) override {}
+    void SpriteEnd() override {}
+    void DrawSubset(const Mesh&, std::uint32_t) override {}
+
+private:
+    RecordingDevice textures_;
+    std::vector<std::string> uploads_;
+};
