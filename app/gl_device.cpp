@@ -7,6 +7,7 @@
 #include "app/d3dx_math.h"
 #include "app/gl_mesh_renderer.h"
 #include "app/gl_sprite_batch.h"
+#include "app/picture_file.h"
 
 namespace {
 
@@ -113,6 +114,11 @@ void GlDevice::readRenderTarget(std::vector<std::uint8_t>& rgba) const
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, bottomUp.data());
     copyRowsFlipped(bottomUp.data(), width, height, rgba);
+}
+
+void GlDevice::finish() const
+{
+    glFinish();
 }
 
 void GlDevice::startReadback(int slot)
@@ -253,7 +259,18 @@ const Texture* GlDevice::CreateTexture(const Picture& picture, std::string_view 
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, picture.width, picture.height, 0, GL_RGBA, GL_UNSIGNED_BYTE,
                  picture.rgba.data());
-    glGenerateMipmap(GL_TEXTURE_2D);
+    // The mip levels come from the platform's box filter, made on the CPU:
+    // glGenerateMipmap on a software rasteriser costs tens of milliseconds a picture.
+    std::vector<std::uint8_t> levels[2];
+    const std::uint8_t* source = picture.rgba.data();
+    for (int level = 1, width = picture.width, height = picture.height; width > 1 || height > 1; ++level) {
+        std::vector<std::uint8_t>& half = levels[level % 2];
+        halveWithBoxFilter(source, width, height, half);
+        width = std::max(1, width / 2);
+        height = std::max(1, height / 2);
+        glTexImage2D(GL_TEXTURE_2D, level, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, half.data());
+        source = half.data();
+    }
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);

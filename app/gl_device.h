@@ -61,6 +61,8 @@ public:
     void applyDepthAndBlend() const;
     // The render target's pixels, RGBA8, rows from the top.
     void readRenderTarget(std::vector<std::uint8_t>& rgba) const;
+    // Waits until every command given so far has been carried out.
+    void finish() const;
     // The same, in two halves so rendering goes on while the copy is made:
     // start copying the current frame into readback slot `slot` (a ring the
     // caller cycles through), and later collect it, waiting only if it is unfinished.

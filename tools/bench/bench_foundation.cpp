@@ -20,7 +20,7 @@ void FrameOnRecordingDevice(benchmark::State& state)
     enterShowDataDirectory();
     RecordingDevice device;
     const ShowAssets assets = loadShowAssets(device);
-    const BeatClock clock = BeatClock::fromSeconds(84.0f);  // beat 210: every pass draws
+    const BeatClock clock = BeatClock::fromSeconds(kBeat210Seconds);
     for (auto _ : state) {
         drawFrame(device, assets, clock);
         benchmark::DoNotOptimize(device.takeCalls());
@@ -32,14 +32,10 @@ BENCHMARK(FrameOnRecordingDevice)->Unit(benchmark::kMicrosecond);
 void StartUpToFirstFrame(benchmark::State& state)
 {
     enterShowDataDirectory();
-    setenv("SDL_VIDEODRIVER", "offscreen", 0);
     setenv("SDL_AUDIODRIVER", "dummy", 0);
-    std::vector<std::uint8_t> pixels;
     for (auto _ : state) {
-        std::string error;
-        const std::unique_ptr<Window> window = Window::open(WindowMode::hidden, error);
+        const std::unique_ptr<Window> window = openHiddenWindow(state);
         if (!window) {
-            state.SkipWithError(error.c_str());
             return;
         }
         GlDevice device(window.get());
@@ -48,7 +44,7 @@ void StartUpToFirstFrame(benchmark::State& state)
         music->play();
         setBlendFactors(device);
         drawFrame(device, assets, BeatClock::fromSeconds(music->positionSeconds()));
-        device.readRenderTarget(pixels);  // waits for the frame to be finished
+        device.finish();
     }
 }
 BENCHMARK(StartUpToFirstFrame)->Unit(benchmark::kMillisecond)->Iterations(3);

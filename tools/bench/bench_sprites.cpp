@@ -1,0 +1,118 @@
+// Figures for the 2D layer on the OpenGL device (Mesa's llvmpipe when run
+// headless): the scroller pass with every character of both lines handed to
+// the batch, a whole frame and the frame rate, and the start-up load of the
+// glyphs and the three pictures. "allocations" counts C++ allocations per
+// iteration: the passes and the batch should make none.
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include "app/gl_device.h"
+#include "app/show.h"
+#include "app/window.h"
+#include "assets/glyph_set.h"
+#include "scene/backdrop_vinyl.h"
+#include "scene/scroller.h"
+#include "tools/bench/allocation_count.h"
+#include "tools/bench/bench_support.h"
+
+namespace {
+
+// A 128 × 128 glyph for every printable character, made in memory.
+GlyphTable syntheticGlyphs(Device& device)
+{
+    Picture picture{128, 128, std::vector<std::uint8_t>(128 * 128 * 4, 0xFF)};
+    GlyphTable table{};
+    for (int code = 33; code < 127; ++code) {
+        table[code] = device.CreateTexture(picture, std::string(1, static_cast<char>(code)));
+    }
+    return table;
+}
+
+long allocationsPerIteration(long before, const benchmark::State& state)
+{
+    return (allocationCount() - before) / static_cast<long>(state.iterations());
+}
+
+// Beat 30: both lines cross the screen, about 20 glyphs on it.
+void ScrollerPassOnGlBatch(benchmark::State& state)
+{
+    const std::unique_ptr<Window> window = openHiddenWindow(state);
+    if (!window) {
+        return;
+    }
+    GlDevice device(nullptr);
+    const GlyphTable glyphs = syntheticGlyphs(device);
+    device.BeginScene();
+    drawScrollerLines(device, glyphs, 30.0);  // the driver compiles its shaders on first use
+    device.finish();
+    const long before = allocationCount();
+    for (auto _ : state) {
+        drawScrollerLines(device, glyphs, 30.0);
+        state.PauseTiming();
+        device.finish();
+        state.ResumeTiming();
+    }
+    state.counters["allocations"] = allocationsPerIteration(before, state);
+}
+BENCHMARK(ScrollerPassOnGlBatch)->Unit(benchmark::kMicrosecond);
+
+// Beat 210, every pass drawing, presented to the hidden window and finished:
+// CPU time is the show's thread, fps the wall-clock rate of whole frames.
+void FrameOnGlDevice(benchmark::State& state)
+{
+    enterShowDataDirectory();
+    const std::unique_ptr<Window> window = openHiddenWindow(state);
+    if (!window) {
+        return;
+    }
+    GlDevice device(window.get());
+    const ShowAssets assets = loadShowAssets(device);
+    setBlendFactors(device);
+    const BeatClock clock = BeatClock::fromSeconds(kBeat210Seconds);
+    drawFrame(device, assets, clock);  // the driver compiles its shaders on first use
+    device.finish();
+    const long before = allocationCount();
+    for (auto _ : state) {
+        drawFrame(device, assets, clock);
+        device.finish();
+    }
+    state.counters["allocations"] = allocationsPerIteration(before, state);
+    state.counters["fps"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+}
+BENCHMARK(FrameOnGlDevice)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// What start-up spends on the glyph set and the three pictures, decoding and
+// uploading, up to the textures being ready on the device.
+void LoadGlyphsAndPictures(benchmark::State& state)
+{
+    enterShowDataDirectory();
+    const std::unique_ptr<Window> window = openHiddenWindow(state);
+    if (!window) {
+        return;
+    }
+    int textureCount = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto device = std::make_unique<GlDevice>(nullptr);
+        state.ResumeTiming();
+        const GlyphTable glyphs = loadGlyphSet(*device);
+        const SpritePictures pictures = loadSpritePictures(*device);
+        device->finish();
+        state.PauseTiming();
+        textureCount = 0;
+        for (const Texture* glyph : glyphs) {
+            textureCount += glyph != nullptr;
+        }
+        textureCount += (pictures.backdropTexture != nullptr) + (pictures.vinylTexture != nullptr) +
+                        (pictures.labelTexture != nullptr);
+        device.reset();
+        state.ResumeTiming();
+    }
+    state.counters["textures"] = textureCount;
+}
+BENCHMARK(LoadGlyphsAndPictures)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+
+}  // namespace
