@@ -42,13 +42,22 @@ bool enterFullscreen(SDL_Window* window)
 
 // The window's outer size is 1280 × 720 at (0, 0): when the window manager
 // adds a frame, the client area shrinks by it.
+// The window manager reports its frame only some moments after the window is
+// mapped, so ask for a short while; with no window manager there is no frame.
 void fitOuterFrame(SDL_Window* window)
 {
+    constexpr Uint32 kFrameWaitMilliseconds = 150;
+    const Uint32 start = SDL_GetTicks();
     int top = 0, left = 0, bottom = 0, right = 0;
-    if (SDL_GetWindowBordersSize(window, &top, &left, &bottom, &right) == 0 && (top || left || bottom || right)) {
-        SDL_SetWindowSize(window, kTargetWidth - left - right, kTargetHeight - top - bottom);
-        SDL_SetWindowPosition(window, left, top);
+    while (SDL_GetWindowBordersSize(window, &top, &left, &bottom, &right) != 0 || !(top || left || bottom || right)) {
+        if (SDL_GetTicks() - start > kFrameWaitMilliseconds) {
+            return;
+        }
+        SDL_PumpEvents();
+        SDL_Delay(5);
     }
+    SDL_SetWindowSize(window, kTargetWidth - left - right, kTargetHeight - top - bottom);
+    SDL_SetWindowPosition(window, left, top);
 }
 
 }  // namespace
