@@ -12,36 +12,6 @@ namespace {
 
 std::atomic<long> allocationCount{0};
 
-// Takes every call and does nothing with it, so the frame's own allocations can be counted.
-class SilentDevice final : public Device {
-public:
-    void Clear(std::uint32_t, D3DCOLOR, float, std::uint32_t) override {}
-    void BeginScene() override {}
-    void EndScene() override {}
-    void Present() override {}
-    void SetRenderState(D3DRENDERSTATETYPE, std::uint32_t) override {}
-    void SetTransform(D3DTRANSFORMSTATETYPE, const D3DXMATRIX&) override {}
-    void SetLight(std::uint32_t, const D3DLIGHT9&) override {}
-    void LightEnable(std::uint32_t, bool) override {}
-    void SetMaterial(const D3DMATERIAL9&) override {}
-    const Texture* CreateTexture(const Picture& picture, std::string_view name) override
-    {
-        return recorder_.CreateTexture(picture, name);
-    }
-    const Mesh* CreateMesh(const MeshData& data, std::string_view name) override
-    {
-        return recorder_.CreateMesh(data, name);
-    }
-    void SpriteBegin(std::uint32_t) override {}
-    void SpriteSetTransform(const D3DXMATRIX&) override {}
-    void SpriteDraw(const Texture&, const D3DXVECTOR3&, D3DCOLOR) override {}
-    void SpriteEnd() override {}
-    void DrawSubset(const Mesh&, std::uint32_t) override {}
-
-private:
-    RecordingDevice recorder_;
-};
-
 }  // namespace
 
 void* operator new(std::size_t size)

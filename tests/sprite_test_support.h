@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/recording_device.h"
+#include "tests/test_support.h"
 
 // Every texel the same colour, given as 0xRRGGBBAA.
 Picture solidPicture(int width, int height, std::uint32_t rgba);
@@ -29,32 +30,16 @@ std::vector<SpriteDrawCall> spriteDraws(const std::vector<std::string>& calls);
 D3DXVECTOR3 placeTexel(const SpriteDrawCall& draw, float x, float y);
 
 // A device that only notes the names of the textures it is asked to create, in order.
-class UploadLog final : public Device {
+class UploadLog final : public SilentDevice {
 public:
     const std::vector<std::string>& uploads() const { return uploads_; }
 
     const Texture* CreateTexture(const Picture& picture, std::string_view name) override
     {
         uploads_.emplace_back(name);
-        return textures_.CreateTexture(picture, name);
+        return SilentDevice::CreateTexture(picture, name);
     }
-    void Clear(std::uint32_t, D3DCOLOR, float, std::uint32_t) override {}
-    void BeginScene() override {}
-    void EndScene() override {}
-    void Present() override {}
-    void SetRenderState(D3DRENDERSTATETYPE, std::uint32_t) override {}
-    void SetTransform(D3DTRANSFORMSTATETYPE, const D3DXMATRIX&) override {}
-    void SetLight(std::uint32_t, const D3DLIGHT9&) override {}
-    void LightEnable(std::uint32_t, bool) override {}
-    void SetMaterial(const D3DMATERIAL9&) override {}
-    const Mesh* CreateMesh(const MeshData&, std::string_view) override { return nullptr; }
-    void SpriteBegin(std::uint32_t) override {}
-    void SpriteSetTransform(const D3DXMATRIX&) override {}
-    void SpriteDraw(const Texture&, const D3DXVECTOR3&, D3DCOLOR) override {}
-    void SpriteEnd() override {}
-    void DrawSubset(const Mesh&, std::uint32_t) override {}
 
 private:
-    RecordingDevice textures_;
     std::vector<std::string> uploads_;
 };

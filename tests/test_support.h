@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <string>
 
+#include "app/recording_device.h"
+
 // Changes the working directory for the life of the object.
 class ScopedWorkingDirectory {
 public:
@@ -56,3 +58,34 @@ ChildProcess startProgram(const std::vector<std::string>& arguments, const Envir
 // The exit code, or nullopt when the program was still running after the timeout (it is then killed).
 std::optional<int> waitForExit(const ChildProcess& child, std::chrono::milliseconds timeout);
 std::string readFile(const std::filesystem::path& file);
+
+// Takes every call and does nothing with it, so a frame's own work can be
+// measured; the textures and meshes it makes exist but draw nothing.
+class SilentDevice : public Device {
+public:
+    void Clear(std::uint32_t, D3DCOLOR, float, std::uint32_t) override {}
+    void BeginScene() override {}
+    void EndScene() override {}
+    void Present() override {}
+    void SetRenderState(D3DRENDERSTATETYPE, std::uint32_t) override {}
+    void SetTransform(D3DTRANSFORMSTATETYPE, const D3DXMATRIX&) override {}
+    void SetLight(std::uint32_t, const D3DLIGHT9&) override {}
+    void LightEnable(std::uint32_t, bool) override {}
+    void SetMaterial(const D3DMATERIAL9&) override {}
+    const Texture* CreateTexture(const Picture& picture, std::string_view name) override
+    {
+        return resources_.CreateTexture(picture, name);
+    }
+    const Mesh* CreateMesh(const MeshData& data, std::string_view name) override
+    {
+        return resources_.CreateMesh(data, name);
+    }
+    void SpriteBegin(std::uint32_t) override {}
+    void SpriteSetTransform(const D3DXMATRIX&) override {}
+    void SpriteDraw(const Texture&, const D3DXVECTOR3&, D3DCOLOR) override {}
+    void SpriteEnd() override {}
+    void DrawSubset(const Mesh&, std::uint32_t) override {}
+
+private:
+    RecordingDevice resources_;
+};

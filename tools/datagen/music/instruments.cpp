@@ -119,6 +119,12 @@ void renderClap(const Note& note, StereoBuffer& voice) {
   }
 }
 
+// A struck sound's envelope: a quick linear attack, then a decay that never holds,
+// over the whole voice.
+Envelope struckEnvelope(float attackSeconds, float decaySeconds, const StereoBuffer& voice) {
+  return Envelope({attackSeconds, decaySeconds, 0.0f, decaySeconds}, static_cast<int>(voice.size()));
+}
+
 // Hats and the crash: high-passed noise and metal; the crash has independent noise per
 // channel so it spreads across the stereo field.
 void renderCymbal(const Note& note, StereoBuffer& voice, float decaySeconds, float cutoffHz, bool stereo) {
@@ -128,17 +134,9 @@ void renderCymbal(const Note& note, StereoBuffer& voice, float decaySeconds, flo
   StateVariableFilter rightFilter;
   leftFilter.setCutoff(cutoffHz, 0.2f);
   rightFilter.setCutoff(cutoffHz, 0.2f);
-  const float attackStep = 1.0f / (0.0005f * sampleRate);
-  const float decayFactor = decayPerSample(decaySeconds);
-  float level = 0.0f;
-  bool attacking = true;
+  Envelope envelope = struckEnvelope(0.0005f, decaySeconds, voice);
   for (int i = 0; i < static_cast<int>(voice.size()); ++i) {
-    if (attacking) {
-      level += attackStep;
-      attacking = level < 1.0f;
-    } else {
-      level *= decayFactor;
-    }
+    const float level = envelope.next();
     const float clang = 0.5f * metal.next();
     const float leftNoise = noise.bipolar();
     const float rightNoise = stereo ? noise.bipolar() : leftNoise;
@@ -177,18 +175,10 @@ void renderRiser(const Note& note, StereoBuffer& voice) {
 // A short sine chirping upwards as it fades, the sound of a rising air bubble.
 void renderBubble(const Note& note, StereoBuffer& voice) {
   const double startHz = noteFrequency(note.pitch);
-  const float attackStep = 1.0f / (0.0015f * sampleRate);
-  const float decayFactor = decayPerSample(bubbleSeconds);
   double phase = 0.0;
-  float level = 0.0f;
-  bool attacking = true;
+  Envelope envelope = struckEnvelope(0.0015f, bubbleSeconds, voice);
   for (int i = 0; i < static_cast<int>(voice.size()); ++i) {
-    if (attacking) {
-      level += attackStep;
-      attacking = level < 1.0f;
-    } else {
-      level *= decayFactor;
-    }
+    const float level = envelope.next();
     setBoth(voice, i, static_cast<float>(std::sin(twoPi * phase)) * level * note.velocity);
     phase += startHz * (1.0 + 8.0 * i / sampleRate) / sampleRate;
   }
@@ -197,19 +187,11 @@ void renderBubble(const Note& note, StereoBuffer& voice) {
 // A sine with one quickly fading inharmonic partial: the sonar's ping.
 void renderPing(const Note& note, StereoBuffer& voice) {
   const double frequency = noteFrequency(note.pitch);
-  const float attackStep = 1.0f / (0.003f * sampleRate);
-  const float decayFactor = decayPerSample(pingSeconds - 0.1f);
   const float partialFactor = decayPerSample(0.4f);
-  float level = 0.0f;
   float partial = 0.2f;
-  bool attacking = true;
+  Envelope envelope = struckEnvelope(0.003f, pingSeconds - 0.1f, voice);
   for (int i = 0; i < static_cast<int>(voice.size()); ++i) {
-    if (attacking) {
-      level += attackStep;
-      attacking = level < 1.0f;
-    } else {
-      level *= decayFactor;
-    }
+    const float level = envelope.next();
     const double time = static_cast<double>(i) / sampleRate;
     const double tone = std::sin(twoPi * frequency * time) + partial * std::sin(twoPi * 2.76 * frequency * time);
     setBoth(voice, i, static_cast<float>(tone) * level * note.velocity);
