@@ -13,21 +13,22 @@ constexpr float kGlyphScaling = 1.5f;
 struct ScrollLine {
     std::string_view text;
     float phase;        // w
-    double baseY;
-    double waveFactor;  // on x
+    float baseY;
+    float waveFactor;  // on x
     float drift;
 };
 
-// Every character takes its advance, drawn or not; x is kept in single
+// Every character takes its advance, drawn or not. The arithmetic is single
+// precision throughout, which is all the show relies on; x is kept in single
 // precision, so its rounding builds up along the line.
 void walkLine(Device& device, const GlyphTable& glyphTable, const ScrollLine& line)
 {
     float x = static_cast<float>(1280 - 112.5 * line.phase);
     int k = 1;
     for (const char character : line.text) {
-        x = static_cast<float>(x + 10 * std::sin(0.5 * k + line.phase) + 120);
+        x = x + 10 * std::sin(0.5f * static_cast<float>(k) + line.phase) + 120;
         ++k;
-        const auto y = static_cast<float>(line.baseY + 50 * std::sin(line.waveFactor * x - line.drift));
+        const float y = line.baseY + 50 * std::sin(line.waveFactor * x - line.drift);
         const Texture* glyph = glyphTable[static_cast<unsigned char>(character)];
         if (glyph) {
             drawSprite(device, glyph, kGlyphCentre, kGlyphScaling, nullptr, {x, y, 0}, 0xFFFFFFFF);
@@ -42,7 +43,7 @@ void drawScrollerLines(Device& device, const GlyphTable& glyphTable, double beat
     const auto upperPhase = static_cast<float>(2 * beatTime);
     const auto lowerPhase = static_cast<float>(beatTime * 2.51);
     beginSpritePass(device);
-    walkLine(device, glyphTable, {upperScrollText, upperPhase, 150, 0.01, upperPhase * 0.14285715f});
-    walkLine(device, glyphTable, {lowerScrollText, lowerPhase, 500, 0.005, lowerPhase * 0.16666667f});
+    walkLine(device, glyphTable, {upperScrollText, upperPhase, 150, 0.01f, upperPhase * 0.14285715f});
+    walkLine(device, glyphTable, {lowerScrollText, lowerPhase, 500, 0.005f, lowerPhase * 0.16666667f});
     endSpritePass(device);
 }
