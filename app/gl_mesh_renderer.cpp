@@ -1,9 +1,10 @@
 #include "app/gl_mesh_renderer.h"
 
+#include "app/gl_program.h"
+
 #include <epoxy/gl.h>
 
 #include <cstddef>
-#include <cstdio>
 
 #include "app/d3dx_math.h"
 
@@ -80,49 +81,6 @@ void main()
 }
 )";
 
-unsigned compileShader(GLenum kind, const char* source)
-{
-    const GLuint shader = glCreateShader(kind);
-    glShaderSource(shader, 1, &source, nullptr);
-    glCompileShader(shader);
-    GLint ok = GL_FALSE;
-    glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
-    if (!ok) {
-        char log[1024] = "";
-        glGetShaderInfoLog(shader, sizeof log, nullptr, log);
-        std::fprintf(stderr, "kelpwax: the mesh shader does not compile, no model is drawn: %s\n", log);
-        glDeleteShader(shader);
-        return 0;
-    }
-    return shader;
-}
-
-unsigned linkProgram()
-{
-    const GLuint vertex = compileShader(GL_VERTEX_SHADER, kVertexShader);
-    const GLuint fragment = compileShader(GL_FRAGMENT_SHADER, kFragmentShader);
-    if (!vertex || !fragment) {
-        glDeleteShader(vertex);
-        glDeleteShader(fragment);
-        return 0;
-    }
-    const GLuint program = glCreateProgram();
-    glAttachShader(program, vertex);
-    glAttachShader(program, fragment);
-    glLinkProgram(program);
-    glDeleteShader(vertex);
-    glDeleteShader(fragment);
-    GLint ok = GL_FALSE;
-    glGetProgramiv(program, GL_LINK_STATUS, &ok);
-    if (!ok) {
-        char log[1024] = "";
-        glGetProgramInfoLog(program, sizeof log, nullptr, log);
-        std::fprintf(stderr, "kelpwax: the mesh shaders do not link, no model is drawn: %s\n", log);
-        glDeleteProgram(program);
-        return 0;
-    }
-    return program;
-}
 
 // Normals turn by the inverse transpose of world × view. For row vectors that
 // is n × (M⁻¹)ᵀ, which as a column-vector product is M⁻¹ · n: the inverse of
@@ -159,7 +117,7 @@ void setColour(int location, const D3DCOLORVALUE& c)
 
 }  // namespace
 
-GlMeshRenderer::GlMeshRenderer() : program_(linkProgram())
+GlMeshRenderer::GlMeshRenderer() : program_(buildGlProgram(kVertexShader, kFragmentShader, "no model is drawn"))
 {
     if (!program_) {
         return;

@@ -1,11 +1,12 @@
 #include "app/gl_sprite_batch.h"
 
+#include "app/gl_program.h"
+
 #include <epoxy/gl.h>
 
 #include <algorithm>
 #include <bit>
 #include <cassert>
-#include <cstdio>
 #include <string>
 
 #include "app/d3dx_math.h"
@@ -61,40 +62,16 @@ void main()
 }
 )";
 
-GLuint compileShader(GLenum stage, const std::string& source)
-{
-    const GLuint shader = glCreateShader(stage);
-    const char* text = source.c_str();
-    glShaderSource(shader, 1, &text, nullptr);
-    glCompileShader(shader);
-    GLint compiled = GL_FALSE;
-    glGetShaderiv(shader, GL_COMPILE_STATUS, &compiled);
-    if (!compiled) {
-        char log[1024] = {};
-        glGetShaderInfoLog(shader, sizeof log, nullptr, log);
-        std::fprintf(stderr, "sprite shader: %s\n", log);
-    }
-    assert(compiled && "the sprite shaders must compile on any OpenGL 3.3 core driver");
-    return shader;
-}
-
 GLuint linkSpriteProgram(const char* samplerHeader)
 {
-    const GLuint vertexShader = compileShader(GL_VERTEX_SHADER, kVertexShader);
-    const GLuint fragmentShader = compileShader(GL_FRAGMENT_SHADER, std::string(samplerHeader) + kFragmentShader);
-    const GLuint program = glCreateProgram();
-    glAttachShader(program, vertexShader);
-    glAttachShader(program, fragmentShader);
-    glLinkProgram(program);
-    glDeleteShader(vertexShader);
-    glDeleteShader(fragmentShader);
-    GLint linked = GL_FALSE;
-    glGetProgramiv(program, GL_LINK_STATUS, &linked);
-    assert(linked && "the sprite program must link");
-    glUseProgram(program);
-    glUniform2f(glGetUniformLocation(program, "targetSize"), kTargetWidth, kTargetHeight);
-    glUniform1i(glGetUniformLocation(program, "picture"), 0);
-    glUseProgram(0);
+    const GLuint program =
+        buildGlProgram(kVertexShader, std::string(samplerHeader) + kFragmentShader, "no picture or text is drawn");
+    if (program) {
+        glUseProgram(program);
+        glUniform2f(glGetUniformLocation(program, "targetSize"), kTargetWidth, kTargetHeight);
+        glUniform1i(glGetUniformLocation(program, "picture"), 0);
+        glUseProgram(0);
+    }
     return program;
 }
 
@@ -283,10 +260,13 @@ void GlSpriteBatch::end(const GlDevice& device)
     std::size_t firstSprite = 0;
     for (const Run& run : runs_) {
         const bool layered = run.textureId == layerTexture_;
-        glUseProgram(layered ? layerProgram_ : pictureProgram_);
-        glBindTexture(layered ? GL_TEXTURE_2D_ARRAY : GL_TEXTURE_2D, run.textureId);
-        glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(run.spriteCount * 6), GL_UNSIGNED_INT,
-                       reinterpret_cast<void*>(firstSprite * 6 * sizeof(GLuint)));
+        const GLuint program = layered ? layerProgram_ : pictureProgram_;
+        if (program) {
+            glUseProgram(program);
+            glBindTexture(layered ? GL_TEXTURE_2D_ARRAY : GL_TEXTURE_2D, run.textureId);
+            glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(run.spriteCount * 6), GL_UNSIGNED_INT,
+                           reinterpret_cast<void*>(firstSprite * 6 * sizeof(GLuint)));
+        }
         firstSprite += run.spriteCount;
     }
 
