@@ -8,8 +8,8 @@
 #include "app/show.h"
 
 struct FrameSources {
-    std::function<bool()> drainEvents;        // true once the viewer asked to stop
-    std::function<float()> positionSeconds;   // the music's play position
+    std::function<bool()> drainEvents;       // true once the viewer asked to stop
+    std::function<float()> positionSeconds;  // the music's play position
 };
 
 // Returns the process's exit code.

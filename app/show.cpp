@@ -1,10 +1,40 @@
 #include "app/show.h"
 
+#include <cstdio>
+#include <string>
+
 #include "scene/background_pulse.h"
 #include "scene/cube_chain.h"
 #include "scene/light_camera.h"
+#include "scene/scroll_texts.h"
 #include "scene/scroller.h"
 #include "scene/submarine.h"
+
+namespace {
+
+// A character of the scroll texts without a glyph leaves a gap in its line: say which, once.
+void reportCharactersWithoutGlyphs(const GlyphTable& table)
+{
+    bool usedWithoutGlyph[256] = {};
+    for (const std::string_view text : {upperScrollText, lowerScrollText}) {
+        for (const char character : text) {
+            const auto code = static_cast<unsigned char>(character);
+            usedWithoutGlyph[code] = code != ' ' && !table[code];
+        }
+    }
+    std::string missing;
+    for (int code = 0; code < 256; ++code) {
+        if (usedWithoutGlyph[code]) {
+            missing += static_cast<char>(code);
+        }
+    }
+    if (!missing.empty()) {
+        std::fprintf(stderr, "glyphs: no picture for \"%s\" of the scroll texts; those characters leave gaps\n",
+                     missing.c_str());
+    }
+}
+
+}  // namespace
 
 ShowAssets loadShowAssets(Device& device)
 {
@@ -12,6 +42,7 @@ ShowAssets loadShowAssets(Device& device)
     assets.cubeMesh = createCubeMesh(device);
     assets.submarine = loadSubmarineModel(device, "submarine1_lowerpoly.x");
     assets.glyphTable = loadGlyphSet(device);
+    reportCharactersWithoutGlyphs(assets.glyphTable);
     assets.pictures = loadSpritePictures(device);
     return assets;
 }
@@ -24,14 +55,13 @@ void setBlendFactors(Device& device)
 
 void drawFrame(Device& device, const ShowAssets& assets, const BeatClock& clock)
 {
-    device.Clear(D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, backgroundColour(clock.beatTime), 1.0f, 0);
+    device.Clear(D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, backgroundColour(clock), 1.0f, 0);
     device.BeginScene();
     drawBackdropAndVinyl(device, assets.pictures, clock);
-    D3DMATERIAL9 sceneMaterial;
-    setLightMaterialCamera(device, clock.beatPhase, sceneMaterial);
-    drawCubeChain(device, assets.cubeMesh, sceneMaterial, clock);
+    setLightAndCamera(device, clock);
+    drawCubeChain(device, assets.cubeMesh, clock);
     drawSubmarine(device, assets.submarine, clock);
-    drawScrollerLines(device, assets.glyphTable, clock.beatTime);
+    drawScrollerLines(device, assets.glyphTable, clock);
     device.EndScene();
     device.Present();
 }

@@ -2,9 +2,9 @@
 // the capture tool: they differ only in the device and where the clock comes from.
 #pragma once
 
-#include "app/device.h"
 #include "assets/glyph_set.h"
 #include "assets/meshes.h"
+#include "core/device.h"
 #include "music/beat_clock.h"
 #include "scene/backdrop_vinyl.h"
 

@@ -4,14 +4,13 @@
 #include <string>
 #include <vector>
 
-#include "app/picture_file.h"
-#include "scene/scroll_texts.h"
+#include "core/picture_file.h"
 
 namespace {
 
-// Codes up to the space have no picture; no file is tried for them.
-constexpr int kFirstGlyphCode = 33;
 constexpr int kTriedGlyphCount = 256 - kFirstGlyphCode;
+
+}  // namespace
 
 // A lower-case letter is doubled ("./font/aa.png") so that it never names the
 // same file as its capital, even where file names ignore case. Three characters
@@ -31,30 +30,6 @@ std::string glyphFileName(int code)
     return name + ".png";
 }
 
-void reportGlyphs(const GlyphTable& table, int loadedCount)
-{
-    std::fprintf(stderr, "glyphs: %d of %d loaded\n", loadedCount, kTriedGlyphCount);
-    bool usedWithoutGlyph[256] = {};
-    for (const std::string_view text : {upperScrollText, lowerScrollText}) {
-        for (const char character : text) {
-            const auto code = static_cast<unsigned char>(character);
-            usedWithoutGlyph[code] = code != ' ' && !table[code];
-        }
-    }
-    std::string missing;
-    for (int code = 0; code < 256; ++code) {
-        if (usedWithoutGlyph[code]) {
-            missing += static_cast<char>(code);
-        }
-    }
-    if (!missing.empty()) {
-        std::fprintf(stderr, "glyphs: no picture for \"%s\" of the scroll texts; those characters leave gaps\n",
-                     missing.c_str());
-    }
-}
-
-}  // namespace
-
 GlyphTable loadGlyphSet(Device& device)
 {
     std::vector<TextureFile> files;
@@ -70,6 +45,6 @@ GlyphTable loadGlyphSet(Device& device)
         table[code] = files[code - kFirstGlyphCode].texture;
         loadedCount += table[code] != nullptr;
     }
-    reportGlyphs(table, loadedCount);
+    std::fprintf(stderr, "glyphs: %d of %d loaded\n", loadedCount, kTriedGlyphCount);
     return table;
 }

@@ -1,22 +1,28 @@
 #include "assets/mesh_normals.h"
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
+#include <cstring>
 #include <unordered_map>
 
-#include "app/d3dx_math.h"
+#include "core/d3dx_math.h"
 
 namespace {
 
-D3DXVECTOR3 operator-(const D3DXVECTOR3& a, const D3DXVECTOR3& b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
+D3DXVECTOR3 operator-(const D3DXVECTOR3& a, const D3DXVECTOR3& b)
+{
+    return {a.x - b.x, a.y - b.y, a.z - b.z};
+}
 
 D3DXVECTOR3 cross(const D3DXVECTOR3& a, const D3DXVECTOR3& b)
 {
     return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
 }
 
-float dot(const D3DXVECTOR3& a, const D3DXVECTOR3& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+float dot(const D3DXVECTOR3& a, const D3DXVECTOR3& b)
+{
+    return a.x * b.x + a.y * b.y + a.z * b.z;
+}
 
 // The angle between two edges leaving a corner; 0 when either edge has no length.
 float cornerAngle(const D3DXVECTOR3& edge1, const D3DXVECTOR3& edge2)
@@ -42,11 +48,19 @@ struct PositionKeyHash {
     }
 };
 
+// The bits of a coordinate (std::bit_cast is missing from some targets' libraries).
 // Adding +0 turns −0 into +0, so that both spellings of zero are one position.
+std::uint32_t bitsOf(float coordinate)
+{
+    const float positiveZero = coordinate + 0.0f;
+    std::uint32_t bits;
+    std::memcpy(&bits, &positiveZero, sizeof bits);
+    return bits;
+}
+
 PositionKey keyOf(const D3DXVECTOR3& p)
 {
-    return {std::bit_cast<std::uint32_t>(p.x + 0.0f), std::bit_cast<std::uint32_t>(p.y + 0.0f),
-            std::bit_cast<std::uint32_t>(p.z + 0.0f)};
+    return {bitsOf(p.x), bitsOf(p.y), bitsOf(p.z)};
 }
 
 }  // namespace

@@ -3,7 +3,7 @@
 // position share one normal, whatever their index.
 #pragma once
 
-#include "app/device.h"
+#include "core/device.h"
 
 // Each triangle's unit normal, (p1 − p0) × (p2 − p0), is added at its corners
 // weighted by the corner's angle; the sums are normalised. Sets hasNormals.

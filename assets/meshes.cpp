@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "assets/mesh_normals.h"
-#include "assets/x_model.h"
+#include "core/x_file.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "app/device.h"
+#include "core/device.h"
 
 struct SubmarineModel {
     const Mesh* mesh = nullptr;           // null when the file could not be loaded

@@ -19,4 +19,7 @@ constexpr std::int32_t kSubmarineFirstBeat = 144;
 constexpr std::int32_t kCubesFirstBeat = 208;
 constexpr std::int32_t kLastBeat = 400;  // the show ends after the first frame past this beat
 
-constexpr bool showHasEnded(const BeatClock& clock) { return clock.beatIndex > kLastBeat; }
+constexpr bool showHasEnded(const BeatClock& clock)
+{
+    return clock.beatIndex > kLastBeat;
+}

@@ -4,11 +4,13 @@
 
 #include <memory>
 
+#include "music/audio_output.h"
+
 class MusicStream {
 public:
-    // Opens the file and the default audio output. When either fails it says so
-    // once on stderr and the position follows a monotonic wall clock instead.
-    static std::unique_ptr<MusicStream> open(const char* path);
+    // Opens the file and the platform's audio output. When either fails it says
+    // so once on stderr and the position follows a monotonic wall clock instead.
+    static std::unique_ptr<MusicStream> open(const char* path, const AudioOutputOpener& openOutput);
     ~MusicStream();
 
     // Starts the track from its beginning (or the wall clock).

@@ -1,13 +1,14 @@
 #include "scene/backdrop_vinyl.h"
 
 #include <cmath>
-#include <cstdio>
+#include <numbers>
 
-#include "app/d3dx_math.h"
-#include "app/picture_file.h"
+#include "core/d3dx_math.h"
 #include "scene/sprite_pass.h"
 
 namespace {
+
+constexpr double kPi = std::numbers::pi;
 
 // The middle of a 2048 × 2048 picture; it stays so whatever size a picture has.
 constexpr D3DXVECTOR3 kPictureCentre = {1024, 1024, 0};
@@ -39,10 +40,10 @@ void drawBackdrop(Device& device, const Texture* texture, const BeatClock& clock
 void drawVinyl(Device& device, const SpritePictures& pictures, const BeatClock& clock)
 {
     const double beatTime = clock.beatTime;
-    const double amplitude = 0.5 * (std::sin(0.4908738521234052 * beatTime) + 1.125);
+    const double amplitude = 0.5 * (std::sin(5 * kPi / 32 * beatTime) + 1.125);
     const D3DXVECTOR3 translation = {
-        static_cast<float>(1280 + 1250 * amplitude * (std::sin(0.19634954084936207 * beatTime) - 0.5)),
-        static_cast<float>(720 + 550 * amplitude * (std::sin(0.1308996938995747 * beatTime) - 0.5)), 0};
+        static_cast<float>(1280 + 1250 * amplitude * (std::sin(kPi / 16 * beatTime) - 0.5)),
+        static_cast<float>(720 + 550 * amplitude * (std::sin(kPi / 24 * beatTime) - 0.5)), 0};
     const D3DXQUATERNION recordRotation =
         rollRotation(static_cast<float>(std::cos(0.1 * std::cos(-8 * beatTime) + 0.08 * std::sin(2 * beatTime))));
     if (clock.beatIndex < kVinylFirstBeat) {
@@ -55,19 +56,6 @@ void drawVinyl(Device& device, const SpritePictures& pictures, const BeatClock& 
 }
 
 }  // namespace
-
-SpritePictures loadSpritePictures(Device& device)
-{
-    TextureFile files[] = {TextureFile("vinyllabel.png"), TextureFile("vinyl.png"), TextureFile("underwater.png")};
-    createTexturesFromFiles(device, files);
-    const char* const consequences[] = {"the record has no label", "no record is drawn", "no backdrop is drawn"};
-    for (int i = 0; i < 3; ++i) {
-        if (!files[i].texture) {
-            std::fprintf(stderr, "%s: %s; %s\n", files[i].path.c_str(), files[i].failure.c_str(), consequences[i]);
-        }
-    }
-    return {.backdropTexture = files[2].texture, .vinylTexture = files[1].texture, .labelTexture = files[0].texture};
-}
 
 void drawBackdropAndVinyl(Device& device, const SpritePictures& pictures, const BeatClock& clock)
 {

@@ -14,8 +14,9 @@ std::uint32_t pulseChannel(double angle)
 
 }  // namespace
 
-D3DCOLOR backgroundColour(double beatTime)
+D3DCOLOR backgroundColour(const BeatClock& clock)
 {
+    const double beatTime = clock.beatTime;
     constexpr double pi = std::numbers::pi;
     constexpr double blueRate = 0.33 * pi;
     return D3DCOLOR_ARGB(255, pulseChannel(pi * beatTime), pulseChannel(pi / 2 * beatTime),

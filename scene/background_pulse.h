@@ -1,7 +1,8 @@
 #pragma once
 
-#include "app/d3d_types.h"
+#include "core/d3d_types.h"
+#include "music/beat_clock.h"
 
 // The clear colour of a frame: red pulses once a beat, green every two beats,
 // blue drifts against the beat with a period of 1/0.33 beats.
-D3DCOLOR backgroundColour(double beatTime);
+D3DCOLOR backgroundColour(const BeatClock& clock);

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <numbers>
 
-#include "app/d3dx_math.h"
+#include "core/d3dx_math.h"
 
 namespace {
 
@@ -13,8 +13,10 @@ constexpr double kPiTimes033 = 0.33 * kPi;  // 0.33 × π, not π/3
 
 }  // namespace
 
-void drawCubeChain(Device& device, const Mesh* cubeMesh, D3DMATERIAL9& sceneMaterial, const BeatClock& clock)
+void drawCubeChain(Device& device, const Mesh* cubeMesh, const BeatClock& clock)
 {
+    // Each frame starts from a cleared material: its ambient and emissive colours stay black.
+    D3DMATERIAL9 sceneMaterial{};
     const double beatTime = clock.beatTime;
     const auto cubeScale = static_cast<float>(((clock.beatIndex & 1) + 1) * 0.5);
     const double rippleLevel = std::sin(kPi / 4 * beatTime);

@@ -1,16 +1,15 @@
 #include "scene/light_camera.h"
 
-#include "app/d3dx_math.h"
+#include "core/d3dx_math.h"
 
-void setLightMaterialCamera(Device& device, double beatPhase, D3DMATERIAL9& sceneMaterial)
+void setLightAndCamera(Device& device, const BeatClock& clock)
 {
-    sceneMaterial = {};
     D3DLIGHT9 sceneLight{};
     sceneLight.Type = D3DLIGHT_DIRECTIONAL;
     sceneLight.Direction = D3DXVec3Normalize({1.25f, -0.25f, 0.5f});
 
     // Brightest on the beat, falling with the square of the time left in it.
-    const double untilNextBeat = 1.0 - beatPhase;
+    const double untilNextBeat = 1.0 - clock.beatPhase;
     const double lightLevel = 4.0 * untilNextBeat * untilNextBeat + 0.5;
     const auto level = static_cast<float>(lightLevel);
     const auto ambientLevel = static_cast<float>(lightLevel * 0.5);

@@ -1,7 +1,8 @@
 // The 3D state of a frame: a directional light that flashes on every beat,
-// the render states of the lit passes, and the camera. Clears sceneMaterial.
+// the render states of the lit passes, and the camera.
 #pragma once
 
-#include "app/device.h"
+#include "core/device.h"
+#include "music/beat_clock.h"
 
-void setLightMaterialCamera(Device& device, double beatPhase, D3DMATERIAL9& sceneMaterial);
+void setLightAndCamera(Device& device, const BeatClock& clock);

@@ -12,7 +12,7 @@ constexpr float kGlyphScaling = 1.5f;
 
 struct ScrollLine {
     std::string_view text;
-    float phase;        // w
+    float phase;  // w
     float baseY;
     float waveFactor;  // on x
     float drift;
@@ -38,12 +38,13 @@ void walkLine(Device& device, const GlyphTable& glyphTable, const ScrollLine& li
 
 }  // namespace
 
-void drawScrollerLines(Device& device, const GlyphTable& glyphTable, double beatTime)
+void drawScrollerLines(Device& device, const GlyphTable& glyphTable, const BeatClock& clock)
 {
+    const double beatTime = clock.beatTime;
     const auto upperPhase = static_cast<float>(2 * beatTime);
     const auto lowerPhase = static_cast<float>(beatTime * 2.51);
     beginSpritePass(device);
-    walkLine(device, glyphTable, {upperScrollText, upperPhase, 150, 0.01f, upperPhase * 0.14285715f});
-    walkLine(device, glyphTable, {lowerScrollText, lowerPhase, 500, 0.005f, lowerPhase * 0.16666667f});
+    walkLine(device, glyphTable, {upperScrollText, upperPhase, 150, 0.01f, upperPhase * (1.0f / 7)});
+    walkLine(device, glyphTable, {lowerScrollText, lowerPhase, 500, 0.005f, lowerPhase * (1.0f / 6)});
     endSpritePass(device);
 }

@@ -2,5 +2,6 @@
 #pragma once
 
 #include "assets/glyph_set.h"
+#include "music/beat_clock.h"
 
-void drawScrollerLines(Device& device, const GlyphTable& glyphTable, double beatTime);
+void drawScrollerLines(Device& device, const GlyphTable& glyphTable, const BeatClock& clock);

@@ -1,6 +1,6 @@
 #include "scene/sprite_pass.h"
 
-#include "app/d3dx_math.h"
+#include "core/d3dx_math.h"
 
 void beginSpritePass(Device& device)
 {

@@ -3,7 +3,7 @@
 // turned about that point. Shared by the backdrop and scroller passes.
 #pragma once
 
-#include "app/device.h"
+#include "core/device.h"
 
 // Depth test off and blending on, then the batch begins.
 void beginSpritePass(Device& device);

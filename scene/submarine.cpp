@@ -3,7 +3,7 @@
 #include <cmath>
 #include <numbers>
 
-#include "app/d3dx_math.h"
+#include "core/d3dx_math.h"
 
 void drawSubmarine(Device& device, const SubmarineModel& submarine, const BeatClock& clock)
 {
@@ -14,7 +14,7 @@ void drawSubmarine(Device& device, const SubmarineModel& submarine, const BeatCl
     // with a gentle rock about its length, and shrunk to world size with a pulse.
     const D3DXMATRIX offset = D3DXMatrixTranslation(0.0f, -50.0f, 300.0f);
     const auto rockAngle = static_cast<float>(0.125 * std::sin(kPi / 2 * beatTime));
-    const D3DXMATRIX laidAlong = D3DXMatrixRotationYawPitchRoll(1.5707964f, 0.0f, rockAngle);
+    const D3DXMATRIX laidAlong = D3DXMatrixRotationYawPitchRoll(std::numbers::pi_v<float> / 2, 0.0f, rockAngle);
     D3DXMATRIX world = D3DXMatrixMultiply(offset, laidAlong);
     const auto pulseScale = static_cast<float>(double{0.005f} + 0.00025 * std::sin(kPi * beatTime));
     world = D3DXMatrixMultiply(world, D3DXMatrixScaling(pulseScale, 0.005f, 0.005f));
@@ -24,8 +24,8 @@ void drawSubmarine(Device& device, const SubmarineModel& submarine, const BeatCl
     const auto turnAway = static_cast<float>(-0.25 * cruisePhase);
     world = D3DXMatrixMultiply(world, D3DXMatrixRotationYawPitchRoll(turnAway, 0.0f, 0.0f));
     const double alongPath = 1.5 - cruisePhase;
-    world = D3DXMatrixMultiply(world, D3DXMatrixTranslation(static_cast<float>(alongPath * 2.25),
-                                                            static_cast<float>(alongPath * 0.5), 0.0f));
+    world = D3DXMatrixMultiply(
+        world, D3DXMatrixTranslation(static_cast<float>(alongPath * 2.25), static_cast<float>(alongPath * 0.5), 0.0f));
     device.SetTransform(D3DTS_WORLD, world);
 
     if (clock.beatIndex < kSubmarineFirstBeat) {

@@ -1,18 +1,26 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, running and testing the show need.
+#   scripts/install-deps.sh           the Linux show, its tools and the data generator
+#   scripts/install-deps.sh --test    also what the tests need: a virtual X server,
+#                                     clang for the fuzzers, and the Windows and web
+#                                     toolchains with Wine and Chromium to run their builds
 # Safe to run again: apt-get skips what is already there.
 set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config
-  libsdl2-dev libepoxy-dev libvorbis-dev libpng-dev libassimp-dev libfreetype-dev
+  libstb-dev libsdl2-dev libepoxy-dev
+  libvorbis-dev libpng-dev libfreetype-dev fonts-dejavu-core
   libgtest-dev libgmock-dev libbenchmark-dev
-  fonts-dejavu-core
   libgl1-mesa-dri libegl-mesa0 libegl1 mesa-utils-bin
 )
 if [[ "${1:-}" == "--test" ]]; then
-  # Headless testing: a virtual X server, ffmpeg/ffprobe for video export checks.
-  packages+=(xvfb xauth xdotool ffmpeg)
+  packages+=(
+    xvfb xauth xdotool ffmpeg clang-format
+    clang libclang-rt-14-dev
+    g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev wine wine64
+    emscripten nodejs chromium
+  )
 fi
 
 missing=()

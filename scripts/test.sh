@@ -1,11 +1,27 @@
 #!/usr/bin/env bash
-# Sets up, builds everything with warnings as errors, and runs the tests.
+# Sets up, builds everything with warnings as errors, and runs every target's tests.
+#   scripts/test.sh                 everything: layout check, the Linux build and its
+#                                   tests, the Windows and web builds, the fuzzers
+#   scripts/test.sh --linux-only    the Linux build and its tests alone, for a quick check
+# Any other arguments go to ctest (e.g. -R Program).
 # Needs no display or sound card: it starts a virtual X server when there is
 # no display, and SDL's dummy audio driver stands in for the sound card.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="$root/build-test"
+linux_only=false
+if [[ "${1:-}" == "--linux-only" ]]; then linux_only=true; shift; fi
+
 "$root/scripts/install-deps.sh" --test
+
+step() { printf '\n== %s\n' "$*"; }
+
+if ! $linux_only; then
+  step "layout (.clang-format)"
+  (cd "$root" && git ls-files '*.cpp' '*.h' '*.c' | xargs clang-format --dry-run --Werror)
+fi
+
+step "Linux build"
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKELPWAX_WERROR=ON >/dev/null
 cmake --build "$build" -j"$(nproc)"
 
@@ -20,5 +36,29 @@ if [[ -z "${DISPLAY:-}" ]]; then
   for _ in $(seq 50); do [[ -e "/tmp/.X11-unix/X${display#:}" ]] && break; sleep 0.1; done
 fi
 export SDL_AUDIODRIVER=dummy
-cd "$build"
-ctest --output-on-failure -j"$(nproc)" "$@"
+
+step "Linux tests"
+(cd "$build" && ctest --output-on-failure -j"$(nproc)" "$@")
+$linux_only && exit 0
+
+# The same start-up and frames on every target's build of the core: its device
+# calls must match the Linux build's, to the last bits of the maths library.
+positions=(0 10 32.4 60 84 100 110.2 140 159 160.5)
+(cd "$build/data" && "$build/tools/trace/kelpwax-trace" "${positions[@]}" >"$build/trace-linux.jsonl" 2>/dev/null)
+
+step "Windows build of the core"
+"$root/scripts/build-cross.sh" windows
+export WINEPREFIX="$root/build-windows/wine-prefix" WINEDEBUG=-all
+[[ -d "$WINEPREFIX" ]] || wine wineboot -i >/dev/null 2>&1
+(cd "$build/data" && wine "$root/build-windows/tools/trace/kelpwax-trace.exe" "${positions[@]}" 2>/dev/null |
+  tr -d '\r' >"$build/trace-windows.jsonl")
+"$root/scripts/compare-traces.sh" "$build/trace-linux.jsonl" "$build/trace-windows.jsonl"
+
+step "web build of the core"
+"$root/scripts/build-cross.sh" web
+(cd "$build/data" && node "$root/build-web/tools/trace/kelpwax-trace.js" "${positions[@]}" 2>/dev/null \
+  >"$build/trace-web.jsonl")
+"$root/scripts/compare-traces.sh" "$build/trace-linux.jsonl" "$build/trace-web.jsonl"
+
+step "fuzzers, 20 s each"
+"$root/scripts/fuzz.sh" 20

@@ -2,6 +2,7 @@
 
 #include "music/beat_clock.h"
 #include "scene/background_pulse.h"
+#include "tests/test_support.h"
 
 TEST(BeatClock, BeatBoundariesFollowTheReportedPosition)
 {
@@ -40,12 +41,12 @@ TEST(BeatClock, ShowEndsOnTheFirstFramePastBeat400)
 
 TEST(BackgroundPulse, ColoursAtTheEdgeValues)
 {
-    EXPECT_EQ(backgroundColour(0.0), 0xFF000000u);
-    EXPECT_EQ(backgroundColour(0.25), 0xFF7F2510u);
-    EXPECT_EQ(backgroundColour(0.5), 0xFFFF7F3Eu);
-    EXPECT_EQ(backgroundColour(150.0), 0xFF0000FFu);  // blue peaks on beat 150
+    EXPECT_EQ(backgroundColour(clockAtBeat(0.0)), 0xFF000000u);
+    EXPECT_EQ(backgroundColour(clockAtBeat(0.25)), 0xFF7F2510u);
+    EXPECT_EQ(backgroundColour(clockAtBeat(0.5)), 0xFFFF7F3Eu);
+    EXPECT_EQ(backgroundColour(clockAtBeat(150.0)), 0xFF0000FFu);  // blue peaks on beat 150
     for (double beat = 1; beat < 400; beat += 1) {
-        const D3DCOLOR colour = backgroundColour(beat);
+        const D3DCOLOR colour = backgroundColour(clockAtBeat(beat));
         EXPECT_EQ(colour >> 24, 0xFFu);
         EXPECT_EQ((colour >> 16) & 0xFF, 0u) << "red is zero on every whole beat, beat " << beat;
         const unsigned green = (colour >> 8) & 0xFF;

@@ -90,15 +90,15 @@ TEST(Export, AShortVideoHasTheRightSizeRateDurationAndSound)
     const std::filesystem::path video = scratch.path() / "short.mp4";
     std::string errors;
     ASSERT_EQ(runCapture({"--video", video.string(), "--from", "30", "--to", "32"}, scratch, errors), 0) << errors;
-    const std::string streams = commandOutput("ffprobe -v error -show_entries stream=codec_type,width,height,"
-                                              "r_frame_rate,nb_frames -of compact=nk=0 '" + video.string() + "'");
-    EXPECT_NE(streams.find("codec_type=video|width=1280|height=720|r_frame_rate=60/1|nb_frames=121"),
-              std::string::npos)
+    const std::string streams = commandOutput(
+        "ffprobe -v error -show_entries stream=codec_type,width,height,"
+        "r_frame_rate,nb_frames -of compact=nk=0 '" +
+        video.string() + "'");
+    EXPECT_NE(streams.find("codec_type=video|width=1280|height=720|r_frame_rate=60/1|nb_frames=121"), std::string::npos)
         << streams;
     EXPECT_NE(streams.find("codec_type=audio"), std::string::npos) << streams;
-    const double duration =
-        std::atof(commandOutput("ffprobe -v error -show_entries format=duration -of csv=p=0 '" + video.string() + "'")
-                      .c_str());
+    const double duration = std::atof(
+        commandOutput("ffprobe -v error -show_entries format=duration -of csv=p=0 '" + video.string() + "'").c_str());
     EXPECT_NEAR(duration, 121.0 / 60.0, 0.05);
     EXPECT_FALSE(std::filesystem::exists(video.string() + ".partial"));
 }
@@ -109,8 +109,7 @@ TEST(Export, ThePngSequenceStartsWithTheSingleFrameCapture)
     std::string errors;
     ASSERT_EQ(runCapture({"--png", (scratch.path() / "sequence").string(), "--to", "0.05"}, scratch, errors), 0)
         << errors;
-    ASSERT_EQ(runCapture({"--at", "0", "-o", (scratch.path() / "single.png").string()}, scratch, errors), 0)
-        << errors;
+    ASSERT_EQ(runCapture({"--at", "0", "-o", (scratch.path() / "single.png").string()}, scratch, errors), 0) << errors;
     const std::filesystem::path sequence = scratch.path() / "sequence";
     EXPECT_TRUE(std::filesystem::exists(sequence / "frame-000003.png"));
     EXPECT_FALSE(std::filesystem::exists(sequence / "frame-000004.png"));
@@ -125,9 +124,9 @@ TEST(Export, OutputErrorsAreReportedAndFail)
     EXPECT_NE(errors.find("cannot write /nonexistent-directory/show.mp4"), std::string::npos) << errors;
 
     const std::filesystem::path video = scratch.path() / "show.mp4";
-    EXPECT_NE(runCapture({"--video", video.string(), "--to", "0.1"}, scratch, errors,
-                         {{"PATH", scratch.path().string()}}),
-              0);
+    EXPECT_NE(
+        runCapture({"--video", video.string(), "--to", "0.1"}, scratch, errors, {{"PATH", scratch.path().string()}}),
+        0);
     EXPECT_NE(errors.find("ffmpeg program is not installed"), std::string::npos) << errors;
     EXPECT_FALSE(std::filesystem::exists(video));
 }

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <numbers>
 
-#include "app/d3dx_math.h"
+#include "core/d3dx_math.h"
 
 namespace {
 

@@ -1,34 +1,12 @@
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cstdlib>
-#include <new>
+#include <utility>
 
 #include "app/frame_loop.h"
-#include "app/recording_device.h"
+#include "core/recording_device.h"
+#include "tests/recorded_calls.h"
 #include "tests/test_support.h"
-
-namespace {
-
-std::atomic<long> allocationCount{0};
-
-}  // namespace
-
-void* operator new(std::size_t size)
-{
-    ++allocationCount;
-    if (void* p = std::malloc(size ? size : 1)) {
-        return p;
-    }
-    throw std::bad_alloc();
-}
-
-// The replaced operator new above takes its memory from malloc, so free is the matching release.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-#pragma GCC diagnostic pop
+#include "tools/bench/allocation_count.h"
 
 TEST(Frame, CallsComeInFrameOrder)
 {
@@ -36,13 +14,14 @@ TEST(Frame, CallsComeInFrameOrder)
     const ShowAssets assets = loadShowAssets(device);
     device.takeCalls();
     drawFrame(device, assets, BeatClock::fromSeconds(60.0f));
-    const std::vector<std::string> names = device.callNames();
+    const std::vector<std::string> names = callNames(device.calls());
     ASSERT_GE(names.size(), 4u);
     EXPECT_EQ(names[0], "Clear");
     EXPECT_EQ(names[1], "BeginScene");
     EXPECT_EQ(names[names.size() - 2], "EndScene");
     EXPECT_EQ(names.back(), "Present");
-    EXPECT_EQ(device.calls()[0], R"({"call":"Clear","flags":3,"color":"0xFF0000FF","z":1,"stencil":0})");
+    EXPECT_EQ(std::get<ClearCall>(device.calls()[0]),
+              (ClearCall{D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF0000FF, 1, 0}));
 }
 
 TEST(Frame, BlendFactorsAreSetOnceAtStartUpOnly)
@@ -50,15 +29,18 @@ TEST(Frame, BlendFactorsAreSetOnceAtStartUpOnly)
     RecordingDevice device;
     const ShowAssets assets = loadShowAssets(device);
     setBlendFactors(device);
-    EXPECT_EQ(device.takeCalls(), (std::vector<std::string>{
-                                      R"({"call":"SetRenderState","state":"SRCBLEND","value":5})",
-                                      R"({"call":"SetRenderState","state":"DESTBLEND","value":6})",
-                                  }));
+    const std::vector<DeviceCall> startUp = device.takeCalls();
+    EXPECT_EQ(callNames(startUp), (std::vector<std::string>{"SetRenderState", "SetRenderState"}));
+    EXPECT_EQ(callsOfType<SetRenderStateCall>(startUp), (std::vector<SetRenderStateCall>{
+                                                            {D3DRS_SRCBLEND, D3DBLEND_SRCALPHA},
+                                                            {D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA},
+                                                        }));
     for (float seconds : {0.0f, 40.0f, 60.0f, 90.0f}) {
         drawFrame(device, assets, BeatClock::fromSeconds(seconds));
     }
-    for (const std::string& call : device.calls()) {
-        EXPECT_EQ(call.find("BLEND\""), std::string::npos) << call;
+    for (const SetRenderStateCall& call : callsOfType<SetRenderStateCall>(device.calls())) {
+        EXPECT_NE(call.state, D3DRS_SRCBLEND);
+        EXPECT_NE(call.state, D3DRS_DESTBLEND);
     }
 }
 
@@ -69,8 +51,7 @@ TEST(FrameLoop, AStopRequestEndsAfterThatFrameIsDrawn)
     int drains = 0;
     const int exitCode = runFrameLoop(device, assets, {[&] { return ++drains == 3; }, [] { return 10.0f; }});
     EXPECT_EQ(exitCode, 0);
-    const std::vector<std::string> names = device.callNames();
-    EXPECT_EQ(std::count(names.begin(), names.end(), "Present"), 3);
+    EXPECT_EQ(callsOfType<PresentCall>(device.calls()).size(), 3u);
 }
 
 TEST(FrameLoop, EndsAfterTheFirstFramePastBeat400)
@@ -79,10 +60,12 @@ TEST(FrameLoop, EndsAfterTheFirstFramePastBeat400)
     const ShowAssets assets = loadShowAssets(device);
     float seconds = 159.8f;
     std::vector<std::int32_t> beats;
-    runFrameLoop(device, assets, {[] { return false; }, [&] {
-                                      beats.push_back(BeatClock::fromSeconds(seconds).beatIndex);
-                                      return std::exchange(seconds, seconds + 0.1f);
-                                  }});
+    runFrameLoop(device, assets,
+                 {[] { return false; },
+                  [&] {
+                      beats.push_back(BeatClock::fromSeconds(seconds).beatIndex);
+                      return std::exchange(seconds, seconds + 0.1f);
+                  }});
     ASSERT_GE(beats.size(), 2u);
     EXPECT_EQ(beats.back(), 401);
     EXPECT_EQ(beats[beats.size() - 2], 400);
@@ -95,9 +78,9 @@ TEST(FrameLoop, DrawsFramesWithoutAllocating)
     SilentDevice device;
     const ShowAssets assets = loadShowAssets(device);
     drawFrame(device, assets, BeatClock::fromSeconds(0.0f));
-    const long before = allocationCount.load();
+    const long before = allocationCount();
     for (float seconds = 0.0f; seconds < 161.0f; seconds += 0.37f) {
         drawFrame(device, assets, BeatClock::fromSeconds(seconds));
     }
-    EXPECT_EQ(allocationCount.load() - before, 0);
+    EXPECT_EQ(allocationCount() - before, 0);
 }

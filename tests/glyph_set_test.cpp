@@ -3,9 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
+#include <set>
+#include <variant>
 
 #include "app/show.h"
 #include "assets/glyph_set.h"
+#include "tests/recorded_calls.h"
 #include "tests/sprite_test_support.h"
 #include "tests/test_support.h"
 
@@ -74,12 +78,39 @@ TEST_F(GlyphSetTest, AnEmptyFontDirectoryGivesAnEmptyTableAndTheShowRunsOn)
     device.takeCalls();
     for (const float seconds : {0.0f, 40.0f, 100.0f}) {
         drawFrame(device, assets, BeatClock::fromSeconds(seconds));
-        const std::vector<std::string> names = device.callNames();
-        EXPECT_EQ(std::count(names.begin(), names.end(), "SpriteDraw"), 0);
-        EXPECT_EQ(std::count(names.begin(), names.end(), "SpriteBegin"), 2);
-        EXPECT_EQ(names.back(), "Present");
+        EXPECT_TRUE(callsOfType<SpriteDrawCall>(device.calls()).empty());
+        EXPECT_EQ(callsOfType<SpriteBeginCall>(device.calls()).size(), 2u);
+        EXPECT_TRUE(std::holds_alternative<PresentCall>(device.calls().back()));
         device.takeCalls();
     }
 }
 
 }  // namespace
+
+TEST(GlyphFileName, FollowsTheShowsRuleForTheAwkwardCharacters)
+{
+    EXPECT_EQ(glyphFileName('A'), "./font/A.png");
+    EXPECT_EQ(glyphFileName('a'), "./font/aa.png");
+    EXPECT_EQ(glyphFileName('z'), "./font/zz.png");
+    EXPECT_EQ(glyphFileName('.'), "./font/..png");
+    EXPECT_EQ(glyphFileName('!'), "./font/!.png");
+    EXPECT_EQ(glyphFileName('{'), "./font/{.png");
+    EXPECT_EQ(glyphFileName('~'), "./font/~.png");
+    EXPECT_EQ(glyphFileName('/'), "./data/slash.png");
+    EXPECT_EQ(glyphFileName(':'), "./data/colon.png");
+    EXPECT_EQ(glyphFileName('?'), "./data/question.png");
+}
+
+TEST(GlyphFileName, GivesEveryCharacterItsOwnFileEvenWhereCaseIsIgnored)
+{
+    std::set<std::string> caseBlindNames;
+    for (int code = kFirstGlyphCode; code <= 255; ++code) {
+        std::string name = glyphFileName(code);
+        // Only the folder separators may hold '/', and no name may hold ':' or '?'.
+        EXPECT_EQ(std::count(name.begin(), name.end(), '/'), 2) << name;
+        EXPECT_EQ(name.find_first_of(":?"), std::string::npos) << name;
+        std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::tolower(c); });
+        caseBlindNames.insert(name);
+    }
+    EXPECT_EQ(caseBlindNames.size(), static_cast<std::size_t>(255 - kFirstGlyphCode + 1));
+}

@@ -4,10 +4,10 @@
 #include <memory>
 #include <numbers>
 
-#include "app/d3dx_math.h"
-#include "app/gl_device.h"
-#include "app/window.h"
 #include "assets/meshes.h"
+#include "core/d3dx_math.h"
+#include "platform/gl/gl_device.h"
+#include "platform/linux/sdl_window.h"
 
 namespace {
 

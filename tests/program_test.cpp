@@ -48,11 +48,12 @@ TEST(Program, AKeyPressEndsTheShowWithExitCodeZero)
 TEST(Program, WithoutADisplayItSaysSoAndFails)
 {
     const TemporaryDirectory scratch;
-    const ChildProcess show = startProgram(
-        {programPath("kelpwax").string()},
-        {{"DISPLAY", std::nullopt}, {"WAYLAND_DISPLAY", std::nullopt}, {"SDL_VIDEODRIVER", std::nullopt},
-         {"SDL_AUDIODRIVER", "dummy"}},
-        scratch.path(), scratch.path() / "stderr.txt");
+    const ChildProcess show = startProgram({programPath("kelpwax").string()},
+                                           {{"DISPLAY", std::nullopt},
+                                            {"WAYLAND_DISPLAY", std::nullopt},
+                                            {"SDL_VIDEODRIVER", std::nullopt},
+                                            {"SDL_AUDIODRIVER", "dummy"}},
+                                           scratch.path(), scratch.path() / "stderr.txt");
     const std::optional<int> exitCode = waitForExit(show, 10s);
     ASSERT_TRUE(exitCode.has_value()) << "the show kept running without a display";
     EXPECT_NE(*exitCode, 0);

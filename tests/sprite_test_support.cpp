@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
+#include <variant>
 
-#include "app/d3dx_math.h"
+#include "core/d3dx_math.h"
 #include "tools/capture/png_file.h"
 
 Picture solidPicture(int width, int height, std::uint32_t rgba)
@@ -50,51 +50,21 @@ std::array<int, 4> texelAt(const std::vector<std::uint8_t>& rgba, int width, int
     return {rgba[at], rgba[at + 1], rgba[at + 2], rgba[at + 3]};
 }
 
-namespace {
-
-// The numbers of the JSON array that follows "key":[ in a recorded call.
-std::vector<float> numbersAfter(const std::string& call, const std::string& key)
+std::vector<PlacedSprite> placedSprites(std::span<const DeviceCall> calls)
 {
-    std::vector<float> numbers;
-    const std::size_t start = call.find("\"" + key + "\":[");
-    if (start == std::string::npos) {
-        return numbers;
-    }
-    const char* text = call.c_str() + start + key.size() + 4;
-    while (*text != ']') {
-        char* end = nullptr;
-        numbers.push_back(std::strtof(text, &end));
-        text = *end == ',' ? end + 1 : end;
-    }
-    return numbers;
-}
-
-std::string stringAfter(const std::string& call, const std::string& key)
-{
-    const std::size_t start = call.find("\"" + key + "\":\"") + key.size() + 4;
-    return call.substr(start, call.find('"', start) - start);
-}
-
-}  // namespace
-
-std::vector<SpriteDrawCall> spriteDraws(const std::vector<std::string>& calls)
-{
-    std::vector<SpriteDrawCall> draws;
+    std::vector<PlacedSprite> sprites;
     D3DXMATRIX transform = D3DXMatrixIdentity();
-    for (const std::string& call : calls) {
-        if (call.find("\"call\":\"SpriteSetTransform\"") != std::string::npos) {
-            const std::vector<float> values = numbersAfter(call, "matrix");
-            std::copy(values.begin(), values.end(), &transform.m[0][0]);
-        } else if (call.find("\"call\":\"SpriteDraw\"") != std::string::npos) {
-            const std::vector<float> centre = numbersAfter(call, "center");
-            draws.push_back({stringAfter(call, "texture"), transform, {centre[0], centre[1], centre[2]},
-                             static_cast<D3DCOLOR>(std::stoul(stringAfter(call, "color"), nullptr, 16))});
+    for (const DeviceCall& call : calls) {
+        if (const auto* setTransform = std::get_if<SpriteSetTransformCall>(&call)) {
+            transform = setTransform->matrix;
+        } else if (const auto* draw = std::get_if<SpriteDrawCall>(&call)) {
+            sprites.push_back({*draw, transform});
         }
     }
-    return draws;
+    return sprites;
 }
 
-D3DXVECTOR3 placeTexel(const SpriteDrawCall& draw, float x, float y)
+D3DXVECTOR3 placeTexel(const PlacedSprite& sprite, float x, float y)
 {
-    return D3DXVec3TransformCoord({x - draw.centre.x, y - draw.centre.y, -draw.centre.z}, draw.transform);
+    return D3DXVec3TransformCoord({x - sprite.centre.x, y - sprite.centre.y, -sprite.centre.z}, sprite.transform);
 }

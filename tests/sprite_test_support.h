@@ -1,14 +1,16 @@
 // Helpers for the tests of pictures, glyphs and sprite passes: pictures made
 // in memory and written as files, the sprite draws read back from a recording
-// device's calls, and a device that notes the order of its uploads.
+// device's calls with their transforms, and a device that notes the order of
+// its uploads.
 #pragma once
 
 #include <array>
 #include <filesystem>
+#include <span>
 #include <string>
 #include <vector>
 
-#include "app/recording_device.h"
+#include "core/recording_device.h"
 #include "tests/test_support.h"
 
 // Every texel the same colour, given as 0xRRGGBBAA.
@@ -18,16 +20,13 @@ Picture quarteredPicture(int width, int height);
 void writePicture(const std::filesystem::path& path, const Picture& picture);
 std::array<int, 4> texelAt(const std::vector<std::uint8_t>& rgba, int width, int x, int y);
 
-struct SpriteDrawCall {
-    std::string texture;
+struct PlacedSprite : SpriteDrawCall {
     D3DXMATRIX transform;  // the one set last before the draw
-    D3DXVECTOR3 centre;
-    D3DCOLOR color;
 };
-std::vector<SpriteDrawCall> spriteDraws(const std::vector<std::string>& calls);
+std::vector<PlacedSprite> placedSprites(std::span<const DeviceCall> calls);
 
 // Where a sprite's texel lands on the screen.
-D3DXVECTOR3 placeTexel(const SpriteDrawCall& draw, float x, float y);
+D3DXVECTOR3 placeTexel(const PlacedSprite& sprite, float x, float y);
 
 // A device that only notes the names of the textures it is asked to create, in order.
 class UploadLog final : public SilentDevice {

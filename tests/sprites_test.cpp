@@ -7,38 +7,36 @@
 #include <cctype>
 #include <cmath>
 #include <numbers>
+#include <span>
+#include <variant>
 
 #include "app/show.h"
 #include "scene/backdrop_vinyl.h"
 #include "scene/scroll_texts.h"
 #include "scene/scroller.h"
+#include "tests/recorded_calls.h"
 #include "tests/sprite_test_support.h"
 #include "tests/test_support.h"
 
 namespace {
 
-float rollOf(const SpriteDrawCall& draw)
+float rollOf(const PlacedSprite& draw)
 {
     return std::atan2(draw.transform.m[0][1], draw.transform.m[0][0]);
 }
 
-float scalingOf(const SpriteDrawCall& draw)
+float scalingOf(const PlacedSprite& draw)
 {
     return std::hypot(draw.transform.m[0][0], draw.transform.m[0][1]);
 }
 
-BeatClock clockAtBeat(double beatTime)
-{
-    return {beatTime, std::fmod(beatTime, 1.0), static_cast<std::int32_t>(beatTime)};
-}
-
 class BackdropAndVinylTest : public ::testing::Test {
 protected:
-    std::vector<SpriteDrawCall> drawsAt(double beatTime)
+    std::vector<PlacedSprite> drawsAt(double beatTime)
     {
         device_.takeCalls();
         drawBackdropAndVinyl(device_, pictures_, clockAtBeat(beatTime));
-        return spriteDraws(device_.calls());
+        return placedSprites(device_.calls());
     }
 
     RecordingDevice device_;
@@ -49,9 +47,9 @@ protected:
 
 TEST_F(BackdropAndVinylTest, BackdropStartsAloneInOpaqueBlackAndFadesIn)
 {
-    const std::vector<SpriteDrawCall> draws = drawsAt(0);
+    const std::vector<PlacedSprite> draws = drawsAt(0);
     ASSERT_EQ(draws.size(), 1u);
-    const SpriteDrawCall& backdrop = draws[0];
+    const PlacedSprite& backdrop = draws[0];
     EXPECT_EQ(backdrop.texture, "underwater.png");
     EXPECT_EQ(backdrop.color, 0xFF000000);
     EXPECT_FLOAT_EQ(rollOf(backdrop), 0.1f);
@@ -70,8 +68,8 @@ TEST_F(BackdropAndVinylTest, BackdropStartsAloneInOpaqueBlackAndFadesIn)
 
 TEST_F(BackdropAndVinylTest, BackdropStepsSidewaysOnlyOnWholeBeats)
 {
-    const SpriteDrawCall early = drawsAt(1.0)[0];
-    const SpriteDrawCall late = drawsAt(1.99)[0];
+    const PlacedSprite early = drawsAt(1.0)[0];
+    const PlacedSprite late = drawsAt(1.99)[0];
     EXPECT_NEAR(placeTexel(early, 1024, 1024).x, 647.42f, 0.005f);
     EXPECT_FLOAT_EQ(placeTexel(late, 1024, 1024).x, placeTexel(early, 1024, 1024).x);
     EXPECT_NE(placeTexel(late, 1024, 1024).y, placeTexel(early, 1024, 1024).y);
@@ -82,14 +80,14 @@ TEST_F(BackdropAndVinylTest, RecordAndLabelComeInAtBeat80)
 {
     EXPECT_EQ(drawsAt(79.999).size(), 1u);
 
-    const std::vector<SpriteDrawCall> draws = drawsAt(80);
+    const std::vector<PlacedSprite> draws = drawsAt(80);
     ASSERT_EQ(draws.size(), 3u);
     EXPECT_EQ(draws[0].texture, "underwater.png");
-    const SpriteDrawCall& record = draws[1];
-    const SpriteDrawCall& label = draws[2];
+    const PlacedSprite& record = draws[1];
+    const PlacedSprite& label = draws[2];
     EXPECT_EQ(record.texture, "vinyl.png");
     EXPECT_EQ(label.texture, "vinyllabel.png");
-    for (const SpriteDrawCall& draw : {record, label}) {
+    for (const PlacedSprite& draw : {record, label}) {
         const D3DXVECTOR3 middle = placeTexel(draw, 1024, 1024);
         EXPECT_NEAR(middle.x, 615.94f, 0.005f);
         EXPECT_NEAR(middle.y, -78.27f, 0.005f);
@@ -105,13 +103,13 @@ TEST_F(BackdropAndVinylTest, PassTurnsDepthOffAndBlendingOnAroundOneBatch)
 {
     device_.takeCalls();
     drawBackdropAndVinyl(device_, pictures_, clockAtBeat(100));
-    const std::vector<std::string>& calls = device_.calls();
-    ASSERT_GE(calls.size(), 4u);
-    EXPECT_EQ(calls[0], R"({"call":"SetRenderState","state":"ZENABLE","value":0})");
-    EXPECT_EQ(calls[1], R"({"call":"SetRenderState","state":"ALPHABLENDENABLE","value":1})");
-    EXPECT_EQ(calls[2], R"({"call":"SpriteBegin","flags":128})");
-    EXPECT_EQ(calls[calls.size() - 2], R"({"call":"SpriteEnd"})");
-    EXPECT_EQ(calls.back(), R"({"call":"SetRenderState","state":"ZENABLE","value":1})");
+    const std::vector<DeviceCall>& calls = device_.calls();
+    ASSERT_GE(calls.size(), 5u);
+    EXPECT_EQ(std::get<SetRenderStateCall>(calls[0]), (SetRenderStateCall{D3DRS_ZENABLE, 0}));
+    EXPECT_EQ(std::get<SetRenderStateCall>(calls[1]), (SetRenderStateCall{D3DRS_ALPHABLENDENABLE, 1}));
+    EXPECT_EQ(std::get<SpriteBeginCall>(calls[2]), (SpriteBeginCall{D3DXSPRITE_SORT_DEPTH_BACKTOFRONT}));
+    EXPECT_TRUE(std::holds_alternative<SpriteEndCall>(calls[calls.size() - 2]));
+    EXPECT_EQ(std::get<SetRenderStateCall>(calls.back()), (SetRenderStateCall{D3DRS_ZENABLE, 1}));
 }
 
 TEST(SpritePictures, EachMissingPictureIsSaidOnceAndLeftOut)
@@ -132,7 +130,7 @@ TEST(SpritePictures, EachMissingPictureIsSaidOnceAndLeftOut)
     EXPECT_NE(messages.find("vinyllabel.png: "), std::string::npos) << messages;
 
     drawBackdropAndVinyl(device, pictures, clockAtBeat(90));
-    const std::vector<SpriteDrawCall> draws = spriteDraws(device.calls());
+    const std::vector<PlacedSprite> draws = placedSprites(device.calls());
     ASSERT_EQ(draws.size(), 1u);
     EXPECT_EQ(draws[0].texture, "vinyl.png");
 }
@@ -147,11 +145,11 @@ protected:
         }
     }
 
-    std::vector<SpriteDrawCall> drawsAt(double beatTime)
+    std::vector<PlacedSprite> drawsAt(double beatTime)
     {
         device_.takeCalls();
-        drawScrollerLines(device_, glyphs_, beatTime);
-        return spriteDraws(device_.calls());
+        drawScrollerLines(device_, glyphs_, clockAtBeat(beatTime));
+        return placedSprites(device_.calls());
     }
 
     static std::size_t glyphCount(std::string_view text)
@@ -163,7 +161,7 @@ protected:
     GlyphTable glyphs_{};
 };
 
-void expectGlyphAt(const SpriteDrawCall& draw, char character, float x, float y)
+void expectGlyphAt(const PlacedSprite& draw, char character, float x, float y)
 {
     EXPECT_EQ(draw.texture, std::string(1, character));
     const D3DXVECTOR3 pinned = placeTexel(draw, 64, 64);
@@ -176,7 +174,7 @@ void expectGlyphAt(const SpriteDrawCall& draw, char character, float x, float y)
 
 TEST_F(ScrollerTest, FirstCharactersStandJustPastTheRightEdgeAtBeatZero)
 {
-    const std::vector<SpriteDrawCall> draws = drawsAt(0);
+    const std::vector<PlacedSprite> draws = drawsAt(0);
     const std::size_t lowerFirst = glyphCount(upperScrollText);
     ASSERT_EQ(draws.size(), lowerFirst + glyphCount(lowerScrollText));
     expectGlyphAt(draws[0], upperScrollText[0], 1404.794f, 199.801f);
@@ -188,24 +186,24 @@ TEST_F(ScrollerTest, FirstCharactersStandJustPastTheRightEdgeAtBeatZero)
 
 TEST_F(ScrollerTest, FirstCharactersHaveCrossedTheLeftEdgeAtBeatTen)
 {
-    const std::vector<SpriteDrawCall> draws = drawsAt(10);
+    const std::vector<PlacedSprite> draws = drawsAt(10);
     expectGlyphAt(draws[0], upperScrollText[0], -840.032f, 198.295f);
     expectGlyphAt(draws[glyphCount(upperScrollText)], lowerScrollText[0], -1419.246f, 547.997f);
 }
 
 TEST_F(ScrollerTest, MissingGlyphsLeaveGapsWithoutShiftingTheLine)
 {
-    const std::vector<SpriteDrawCall> everyGlyph = drawsAt(37.5);
+    const std::vector<PlacedSprite> everyGlyph = drawsAt(37.5);
     for (int code = 33; code < 127; ++code) {
         if (code != 'E' && code != 'e') {
             glyphs_[code] = nullptr;
         }
     }
-    const std::vector<SpriteDrawCall> onlyEs = drawsAt(37.5);
+    const std::vector<PlacedSprite> onlyEs = drawsAt(37.5);
 
-    std::vector<SpriteDrawCall> esOfEveryGlyph;
+    std::vector<PlacedSprite> esOfEveryGlyph;
     std::copy_if(everyGlyph.begin(), everyGlyph.end(), std::back_inserter(esOfEveryGlyph),
-                 [](const SpriteDrawCall& draw) { return draw.texture == "E" || draw.texture == "e"; });
+                 [](const PlacedSprite& draw) { return draw.texture == "E" || draw.texture == "e"; });
     ASSERT_EQ(onlyEs.size(), esOfEveryGlyph.size());
     for (std::size_t i = 0; i < onlyEs.size(); ++i) {
         EXPECT_EQ(placeTexel(onlyEs[i], 64, 64).x, placeTexel(esOfEveryGlyph[i], 64, 64).x) << i;
@@ -240,11 +238,11 @@ TEST(SpritesInAFrame, AtBeat80BackdropRecordAndLabelComeFirstAndTheScrollerLast)
     device.takeCalls();
     drawFrame(device, assets, BeatClock::fromSeconds(32.0f));
 
-    const std::vector<std::string> names = device.callNames();
+    const std::vector<std::string> names = callNames(device.calls());
     const auto firstBegin = std::find(names.begin(), names.end(), "SpriteBegin");
     const auto firstEnd = std::find(firstBegin, names.end(), "SpriteEnd");
-    const std::vector<SpriteDrawCall> firstPass = spriteDraws(std::vector<std::string>(
-        device.calls().begin() + (firstBegin - names.begin()), device.calls().begin() + (firstEnd - names.begin())));
+    const std::vector<PlacedSprite> firstPass =
+        placedSprites(std::span(device.calls()).subspan(firstBegin - names.begin(), firstEnd - firstBegin));
     ASSERT_EQ(firstPass.size(), 3u);
     EXPECT_EQ(firstPass[0].texture, "underwater.png");
     EXPECT_EQ(firstPass[1].texture, "vinyl.png");

@@ -1,16 +1,17 @@
 // Helpers shared by the tests: working directories and running the programs.
 #pragma once
 
+#include <cmath>
 #include <filesystem>
 #include <string>
 
-#include "app/recording_device.h"
+#include "core/recording_device.h"
+#include "music/beat_clock.h"
 
 // Changes the working directory for the life of the object.
 class ScopedWorkingDirectory {
 public:
-    explicit ScopedWorkingDirectory(const std::filesystem::path& directory)
-        : previous_(std::filesystem::current_path())
+    explicit ScopedWorkingDirectory(const std::filesystem::path& directory) : previous_(std::filesystem::current_path())
     {
         std::filesystem::current_path(directory);
     }
@@ -32,6 +33,12 @@ public:
 private:
     std::filesystem::path path_;
 };
+
+// The clock at a beat position, as the show computes it from a play position.
+inline BeatClock clockAtBeat(double beatTime)
+{
+    return {beatTime, std::fmod(beatTime, 1.0), static_cast<std::int32_t>(beatTime)};
+}
 
 // The generated show data, when the build has made it.
 bool showDataExists();

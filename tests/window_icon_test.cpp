@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/window_icon.h"
+#include "core/icon_file.h"
 #include "tests/test_support.h"
 
 namespace {
@@ -13,9 +13,9 @@ std::vector<std::uint8_t> bytesOf(const std::string& text)
 // An .ico holding one 2 × 2, 32-bit image: bottom row blue, top row red (stored bottom-up, BGRA).
 std::vector<std::uint8_t> tinyIcon()
 {
-    std::vector<std::uint8_t> file = {0, 0, 1, 0, 1, 0,                       // directory: one image
-                                      2, 2, 0, 0, 1, 0, 32, 0,                // 2 × 2, 32 bits
-                                      40 + 16 + 8, 0, 0, 0, 22, 0, 0, 0};     // bytes, offset
+    std::vector<std::uint8_t> file = {0,           0, 1, 0, 1,  0,          // directory: one image
+                                      2,           2, 0, 0, 1,  0, 32, 0,   // 2 × 2, 32 bits
+                                      40 + 16 + 8, 0, 0, 0, 22, 0, 0,  0};  // bytes, offset
     const std::uint8_t header[40] = {40, 0, 0, 0, 2, 0, 0, 0, 4, 0, 0, 0, 1, 0, 32, 0};
     file.insert(file.end(), header, header + 40);
     const std::uint8_t pixels[16] = {255, 0, 0, 255, 255, 0, 0, 255, 0, 0, 255, 255, 0, 0, 255, 255};

@@ -8,10 +8,10 @@
 #include <memory>
 #include <string>
 
-#include "app/gl_device.h"
 #include "app/show.h"
-#include "app/window.h"
 #include "assets/meshes.h"
+#include "platform/gl/gl_device.h"
+#include "platform/linux/sdl_window.h"
 #include "scene/cube_chain.h"
 #include "scene/light_camera.h"
 #include "scene/submarine.h"
@@ -55,14 +55,12 @@ void ThreeDPassesOnGlDevice(benchmark::State& state)
     const BeatClock clock = BeatClock::fromSeconds(kBeat210Seconds);
     for (auto _ : state) {
         device.Clear(D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
-        D3DMATERIAL9 sceneMaterial;
-        setLightMaterialCamera(device, clock.beatPhase, sceneMaterial);
-        drawCubeChain(device, assets.cubeMesh, sceneMaterial, clock);
+        setLightAndCamera(device, clock);
+        drawCubeChain(device, assets.cubeMesh, clock);
         drawSubmarine(device, assets.submarine, clock);
         device.finish();
     }
 }
 BENCHMARK(ThreeDPassesOnGlDevice)->Unit(benchmark::kMillisecond)->UseRealTime();
-
 
 }  // namespace

@@ -6,11 +6,12 @@
 #include <cstdlib>
 #include <thread>
 
-#include "app/gl_device.h"
-#include "app/recording_device.h"
 #include "app/show.h"
-#include "app/window.h"
+#include "core/recording_device.h"
 #include "music/music_stream.h"
+#include "platform/gl/gl_device.h"
+#include "platform/linux/sdl_audio_output.h"
+#include "platform/linux/sdl_window.h"
 #include "tools/bench/bench_support.h"
 
 namespace {
@@ -40,7 +41,7 @@ void StartUpToFirstFrame(benchmark::State& state)
         }
         GlDevice device(window.get());
         const ShowAssets assets = loadShowAssets(device);
-        const std::unique_ptr<MusicStream> music = MusicStream::open("quirn.ogg");
+        const std::unique_ptr<MusicStream> music = MusicStream::open("quirn.ogg", openSdlAudioOutput);
         music->play();
         setBlendFactors(device);
         drawFrame(device, assets, BeatClock::fromSeconds(music->positionSeconds()));
@@ -55,7 +56,7 @@ void ClockJitter(benchmark::State& state)
     enterShowDataDirectory();
     setenv("SDL_AUDIODRIVER", "dummy", 0);
     for (auto _ : state) {
-        const std::unique_ptr<MusicStream> music = MusicStream::open("quirn.ogg");
+        const std::unique_ptr<MusicStream> music = MusicStream::open("quirn.ogg", openSdlAudioOutput);
         music->play();
         while (music->positionSeconds() == 0.0f) {
             std::this_thread::sleep_for(std::chrono::milliseconds(1));

@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "app/window.h"
+#include "platform/linux/sdl_window.h"
 
 // Beat 210: every pass draws.
 constexpr float kBeat210Seconds = 84.0f;

@@ -9,8 +9,7 @@ float framePosition(std::int64_t frame, int fps)
     return static_cast<float>(static_cast<double>(frame) / fps);
 }
 
-std::optional<FrameRange> exportFrameRange(int fps, std::optional<double> fromSeconds,
-                                           std::optional<double> toSeconds)
+std::optional<FrameRange> exportFrameRange(int fps, std::optional<double> fromSeconds, std::optional<double> toSeconds)
 {
     const double lastBeatEndSeconds = (kLastBeat + 1) / kBeatsPerSecond;
     std::int64_t showEnd = std::max<std::int64_t>(0, static_cast<std::int64_t>(lastBeatEndSeconds * fps) - 2);

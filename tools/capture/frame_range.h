@@ -17,5 +17,4 @@ float framePosition(std::int64_t frame, int fps);
 
 // The show's frames at `fps`, narrowed to [fromSeconds, toSeconds] when given;
 // nullopt when the range holds no frame.
-std::optional<FrameRange> exportFrameRange(int fps, std::optional<double> fromSeconds,
-                                           std::optional<double> toSeconds);
+std::optional<FrameRange> exportFrameRange(int fps, std::optional<double> fromSeconds, std::optional<double> toSeconds);

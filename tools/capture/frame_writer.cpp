@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/gl_device.h"
+#include "platform/gl/gl_device.h"
 #include "tools/capture/png_file.h"
 
 extern char** environ;
@@ -63,7 +63,8 @@ public:
                 continue;
             }
             if (written <= 0) {
-                error = "ffmpeg stopped taking frames (" + std::string(std::strerror(errno)) + "); see its message above";
+                error =
+                    "ffmpeg stopped taking frames (" + std::string(std::strerror(errno)) + "); see its message above";
                 return false;
             }
             bytes += written;
@@ -131,7 +132,8 @@ void downsample(const std::vector<std::uint8_t>& large, int scale, std::vector<s
         for (int x = 0; x < kTargetWidth; ++x) {
             unsigned sums[4] = {0, 0, 0, 0};
             for (int dy = 0; dy < scale; ++dy) {
-                const std::uint8_t* row = &large[((static_cast<std::size_t>(y) * scale + dy) * largeWidth + x * scale) * 4];
+                const std::uint8_t* row =
+                    &large[((static_cast<std::size_t>(y) * scale + dy) * largeWidth + x * scale) * 4];
                 for (int i = 0; i < scale * 4; ++i) {
                     sums[i % 4] += row[i];
                 }
@@ -149,8 +151,9 @@ void downsample(const std::vector<std::uint8_t>& large, int scale, std::vector<s
 std::unique_ptr<FrameSink> openVideoFile(const VideoOptions& options, std::string& error)
 {
     if (!programExists("ffmpeg")) {
-        error = "the ffmpeg program is not installed (Debian: apt-get install ffmpeg); "
-                "use --png DIR to write a PNG sequence instead";
+        error =
+            "the ffmpeg program is not installed (Debian: apt-get install ffmpeg); "
+            "use --png DIR to write a PNG sequence instead";
         return nullptr;
     }
     const bool webm = options.output.extension() == ".webm";
@@ -170,21 +173,20 @@ std::unique_ptr<FrameSink> openVideoFile(const VideoOptions& options, std::strin
     std::snprintf(start, sizeof start, "%.6f", options.startSeconds);
     std::snprintf(duration, sizeof duration, "%.6f", options.durationSeconds);
     std::snprintf(volume, sizeof volume, "volume=%.6f", kShowVolume);
-    std::vector<std::string> arguments = {"ffmpeg", "-hide_banner", "-loglevel", "error", "-nostdin", "-y",
-                                          "-f", "rawvideo", "-pix_fmt", "rgba", "-video_size", size,
-                                          "-framerate", rate, "-i", "pipe:0"};
+    std::vector<std::string> arguments = {"ffmpeg",     "-hide_banner", "-loglevel", "error", "-nostdin",    "-y",
+                                          "-f",         "rawvideo",     "-pix_fmt",  "rgba",  "-video_size", size,
+                                          "-framerate", rate,           "-i",        "pipe:0"};
     if (options.music) {
-        arguments.insert(arguments.end(), {"-ss", start, "-t", duration, "-i", options.music->string(),
-                                           "-map", "0:v", "-map", "1:a", "-af", volume});
+        arguments.insert(arguments.end(), {"-ss", start, "-t", duration, "-i", options.music->string(), "-map", "0:v",
+                                           "-map", "1:a", "-af", volume});
     }
     if (webm) {
-        arguments.insert(arguments.end(), {"-c:v", "libvpx-vp9", "-crf", "30", "-b:v", "0", "-row-mt", "1",
-                                           "-deadline", "good", "-cpu-used", "4", "-c:a", "libopus", "-b:a",
-                                           "160k", "-f", "webm"});
+        arguments.insert(arguments.end(), {"-c:v", "libvpx-vp9", "-crf", "30", "-b:v", "0", "-row-mt", "1", "-deadline",
+                                           "good", "-cpu-used", "4", "-c:a", "libopus", "-b:a", "160k", "-f", "webm"});
     } else {
-        arguments.insert(arguments.end(), {"-c:v", "libx264", "-preset", "veryfast", "-crf", "18", "-pix_fmt",
-                                           "yuv420p", "-movflags", "+faststart", "-c:a", "aac", "-b:a", "192k",
-                                           "-f", "mp4"});
+        arguments.insert(arguments.end(),
+                         {"-c:v", "libx264", "-preset", "veryfast", "-crf", "18", "-pix_fmt", "yuv420p", "-movflags",
+                          "+faststart", "-c:a", "aac", "-b:a", "192k", "-f", "mp4"});
     }
     arguments.push_back(partial.string());
 

@@ -23,9 +23,9 @@ public:
 };
 
 struct VideoOptions {
-    std::filesystem::path output;     // .mp4 (H.264 + AAC) or .webm (VP9 + Opus)
+    std::filesystem::path output;  // .mp4 (H.264 + AAC) or .webm (VP9 + Opus)
     int fps = 60;
-    double startSeconds = 0;          // the music starts here, with the first frame
+    double startSeconds = 0;  // the music starts here, with the first frame
     double durationSeconds = 0;
     std::optional<std::filesystem::path> music;  // muxed in when given
 };

@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "app/gl_device.h"
 #include "app/show.h"
-#include "app/window.h"
+#include "platform/gl/gl_device.h"
+#include "platform/linux/sdl_window.h"
 #include "tools/capture/frame_range.h"
 #include "tools/capture/frame_writer.h"
 #include "tools/capture/png_file.h"

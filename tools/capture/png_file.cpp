@@ -6,8 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
-bool writePng(const std::string& path, int width, int height, const std::vector<std::uint8_t>& rgba,
-              std::string& error)
+bool writePng(const std::string& path, int width, int height, const std::vector<std::uint8_t>& rgba, std::string& error)
 {
     png_image image{};
     image.version = PNG_IMAGE_VERSION;

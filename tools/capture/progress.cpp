@@ -6,7 +6,9 @@
 #include <string>
 
 ProgressBar::ProgressBar(std::int64_t totalFrames, int fps)
-    : totalFrames_(totalFrames), fps_(fps), enabled_(::isatty(STDERR_FILENO) != 0),
+    : totalFrames_(totalFrames),
+      fps_(fps),
+      enabled_(::isatty(STDERR_FILENO) != 0),
       start_(std::chrono::steady_clock::now())
 {
 }

@@ -14,8 +14,8 @@ inline const std::filesystem::path kModelFileName = "submarine1_lowerpoly.x";
 inline const std::filesystem::path kIconFileName = "kelpwax.ico";
 
 struct DataFileJob {
-  std::filesystem::path relativePath;  // from the show's working directory
-  std::function<std::vector<std::uint8_t>()> make;
+    std::filesystem::path relativePath;  // from the show's working directory
+    std::function<std::vector<std::uint8_t>()> make;
 };
 
 // Longest jobs first, so a pool of workers finishes them evenly.

@@ -11,13 +11,13 @@
 namespace datagen {
 
 struct IconEntrySize {
-  int size;  // width and height in pixels
-  int bitsPerPixel;  // 4, 8 or 32
+    int size;          // width and height in pixels
+    int bitsPerPixel;  // 4, 8 or 32
 };
 
 // The eight images the program's icon holds, in file order.
-inline constexpr IconEntrySize kIconEntries[] = {{32, 4}, {16, 4}, {48, 8}, {32, 8}, {16, 8},
-                                                 {48, 32}, {32, 32}, {16, 32}};
+inline constexpr IconEntrySize kIconEntries[] = {{32, 4}, {16, 4},  {48, 8},  {32, 8},
+                                                 {16, 8}, {48, 32}, {32, 32}, {16, 32}};
 
 Canvas paintIcon(int size);
 

@@ -13,15 +13,15 @@ float hashUnit(std::uint32_t x, std::uint32_t y, std::uint32_t seed);
 // splitmix64: small, fast and fully specified, so the sequence never depends
 // on the standard library's implementation.
 class Random {
- public:
-  explicit Random(std::uint64_t seed) : state_(seed) {}
+public:
+    explicit Random(std::uint64_t seed) : state_(seed) {}
 
-  std::uint64_t next();
-  float unit();  // [0, 1)
-  float range(float low, float high) { return low + (high - low) * unit(); }
+    std::uint64_t next();
+    float unit();  // [0, 1)
+    float range(float low, float high) { return low + (high - low) * unit(); }
 
- private:
-  std::uint64_t state_;
+private:
+    std::uint64_t state_;
 };
 
 // Smoothly interpolated lattice noise in [0, 1), one lattice cell per unit.
@@ -34,8 +34,8 @@ float fractalNoise(float x, float y, int octaves, std::uint32_t seed);
 // Distances from a point to the nearest and second-nearest of a set of random
 // points, one per unit cell. Their difference is zero on the cell borders.
 struct CellDistances {
-  float nearest;
-  float secondNearest;
+    float nearest;
+    float secondNearest;
 };
 CellDistances cellNoise(float x, float y, std::uint32_t seed);
 

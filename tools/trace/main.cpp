@@ -5,19 +5,16 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/recording_device.h"
 #include "app/show.h"
+#include "core/recording_device.h"
+#include "tools/trace/trace_json.h"
 
 namespace {
 
-void printCalls(const std::vector<std::string>& calls, bool startup)
+void printCalls(const std::vector<DeviceCall>& calls, bool atStartUp)
 {
-    for (const std::string& call : calls) {
-        if (startup) {
-            std::printf("%s,\"startup\":true}\n", call.substr(0, call.size() - 1).c_str());
-        } else {
-            std::printf("%s\n", call.c_str());
-        }
+    for (const DeviceCall& call : calls) {
+        std::printf("%s\n", callJson(call, atStartUp).c_str());
     }
 }
 
@@ -26,9 +23,10 @@ void printCalls(const std::vector<std::string>& calls, bool startup)
 int main(int argc, char** argv)
 {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: kelpwax-trace SECONDS...\n"
-                             "Prints the device calls of one frame per play position, as JSON lines.\n"
-                             "Run it in the show's working directory so it finds the data files.\n");
+        std::fprintf(stderr,
+                     "usage: kelpwax-trace SECONDS...\n"
+                     "Prints the device calls of one frame per play position, as JSON lines.\n"
+                     "Run it in the show's working directory so it finds the data files.\n");
         return 2;
     }
     std::vector<float> positions;

@@ -7,15 +7,16 @@
 #include <vector>
 
 #include "instruments.h"
+#include "music/beat_clock.h"
 
 namespace datagen::music {
 
-// Beats at which the show's scenes come in, and the track's last note.
-constexpr int vinylBeat = 80;
-constexpr int submarineBeat = 144;
-constexpr int cubesBeat = 208;
+// Beats at which the show's scenes come in, and the track's last note, on the show's last beat.
+constexpr int vinylBeat = kVinylFirstBeat;
+constexpr int submarineBeat = kSubmarineFirstBeat;
+constexpr int cubesBeat = kCubesFirstBeat;
 constexpr int buildDownBeat = 304;
-constexpr int finalHitBeat = 400;
+constexpr int finalHitBeat = kLastBeat;
 constexpr int beatsPerPhrase = 16;
 
 // How long the final hit rings before the track ends.
@@ -25,8 +26,8 @@ constexpr double endingTailSeconds = 3.0;
 bool isInKey(int midiNote);
 
 struct Arrangement {
-  std::vector<Note> notes;  // sorted by start
-  std::int64_t lengthSamples;
+    std::vector<Note> notes;  // sorted by start
+    std::int64_t lengthSamples;
 };
 
 Arrangement composeTrack();

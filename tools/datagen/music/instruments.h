@@ -13,14 +13,14 @@ enum class Instrument { kick, clap, closedHat, openHat, crash, riser, bubble, ba
 constexpr int instrumentCount = 13;
 
 struct Note {
-  Instrument instrument;
-  std::int64_t startSample;
-  int gateSamples;             // how long the key is held; the voice rings on through its release
-  int pitch = 0;               // MIDI note number; drums and the riser ignore it
-  float velocity = 1.0f;       // 0 .. 1
-  float pan = 0.0f;            // -1 left .. 1 right
-  float brightness = 0.5f;     // 0 dark .. 1 open: the filter cutoffs of the tonal voices
-  float attackSeconds = 0.3f;  // pads only: how long the chord swells in
+    Instrument instrument;
+    std::int64_t startSample;
+    int gateSamples;             // how long the key is held; the voice rings on through its release
+    int pitch = 0;               // MIDI note number; drums and the riser ignore it
+    float velocity = 1.0f;       // 0 .. 1
+    float pan = 0.0f;            // -1 left .. 1 right
+    float brightness = 0.5f;     // 0 dark .. 1 open: the filter cutoffs of the tonal voices
+    float attackSeconds = 0.3f;  // pads only: how long the chord swells in
 };
 
 // Samples from the key press until the voice is silent.

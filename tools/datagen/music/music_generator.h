@@ -13,8 +13,7 @@ namespace datagen {
 
 // Composes and renders the show's track and writes it as Ogg Vorbis.
 // onProgress receives the fraction done (0..1) now and then; returns false and fills error on failure.
-bool writeMusic(const std::filesystem::path& oggPath,
-                const std::function<void(float fraction)>& onProgress,
+bool writeMusic(const std::filesystem::path& oggPath, const std::function<void(float fraction)>& onProgress,
                 std::string& error);
 
 namespace music {

@@ -18,9 +18,9 @@ bool encodeOggVorbis(const StereoBuffer& pcm, std::vector<std::uint8_t>& bytes, 
                      const std::function<void(float fraction)>& onProgress);
 
 struct DecodedAudio {
-  int sampleRate = 0;
-  int channelCount = 0;
-  StereoBuffer pcm;  // a mono stream fills both channels
+    int sampleRate = 0;
+    int channelCount = 0;
+    StereoBuffer pcm;  // a mono stream fills both channels
 };
 
 bool decodeOggVorbisFile(const std::filesystem::path& path, DecodedAudio& decoded, std::string& error);

@@ -16,22 +16,29 @@ constexpr int samplesPerStep = samplesPerBeat / stepsPerBeat;
 static_assert(samplesPerBeat * 5 == sampleRate * 2, "a beat is exactly 0.4 s");
 static_assert(samplesPerStep * stepsPerBeat == samplesPerBeat, "steps divide the beat exactly");
 
-constexpr std::int64_t beatStartSample(int beat) { return std::int64_t{beat} * samplesPerBeat; }
+constexpr std::int64_t beatStartSample(int beat)
+{
+    return std::int64_t{beat} * samplesPerBeat;
+}
 
-constexpr int secondsToSamples(double seconds) { return static_cast<int>(seconds * sampleRate + 0.5); }
+constexpr int secondsToSamples(double seconds)
+{
+    return static_cast<int>(seconds * sampleRate + 0.5);
+}
 
 struct StereoBuffer {
-  std::vector<float> left;
-  std::vector<float> right;
+    std::vector<float> left;
+    std::vector<float> right;
 
-  StereoBuffer() = default;
-  explicit StereoBuffer(std::size_t sampleCount) : left(sampleCount), right(sampleCount) {}
+    StereoBuffer() = default;
+    explicit StereoBuffer(std::size_t sampleCount) : left(sampleCount), right(sampleCount) {}
 
-  std::size_t size() const { return left.size(); }
-  void assignSilence(std::size_t sampleCount) {
-    left.assign(sampleCount, 0.0f);
-    right.assign(sampleCount, 0.0f);
-  }
+    std::size_t size() const { return left.size(); }
+    void assignSilence(std::size_t sampleCount)
+    {
+        left.assign(sampleCount, 0.0f);
+        right.assign(sampleCount, 0.0f);
+    }
 };
 
 }  // namespace datagen::music

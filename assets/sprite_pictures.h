@@ -1,0 +1,14 @@
+// The three pictures of the backdrop and record pass: "underwater.png",
+// "vinyl.png" and "vinyllabel.png" from the working directory.
+#pragma once
+
+#include "core/device.h"
+
+struct SpritePictures {
+    const Texture* backdropTexture = nullptr;
+    const Texture* vinylTexture = nullptr;
+    const Texture* labelTexture = nullptr;
+};
+
+// A picture that cannot be read leaves its slot empty, said once on stderr.
+SpritePictures loadSpritePictures(Device& device);

@@ -1,0 +1,28 @@
+// What the show needs of a platform's sound device: it plays stereo float
+// frames at the music's rate, pulling them from a source on its own thread,
+// one device buffer at a time. Each pull tells the source how many frames the
+// device has taken so far, which is where the play position comes from.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+class AudioSource {
+public:
+    virtual ~AudioSource() = default;
+    // Audio thread: fill `stereo` with frameCount frames (left, right, ...).
+    virtual void fill(float* stereo, int frameCount) = 0;
+};
+
+class AudioOutput {
+public:
+    virtual ~AudioOutput() = default;
+    virtual void start() = 0;
+    // Frames the device holds before they are heard: one buffer for a pull device.
+    virtual int latencyFrames() const = 0;
+};
+
+// Opens the platform's default output; null, with the reason, when there is none.
+using AudioOutputOpener =
+    std::function<std::unique_ptr<AudioOutput>(int sampleRate, AudioSource& source, std::string& failure)>;

@@ -1,0 +1,275 @@
+#include "platform/gl/gl_sprite_batch.h"
+
+#include "platform/gl/gl_program.h"
+
+#include "platform/gl/gl_api.h"
+
+#include <algorithm>
+#include <bit>
+#include <cassert>
+#include <string>
+
+#include "core/d3dx_math.h"
+
+namespace {
+
+// Enough for every sprite of the show's busiest pass; more grows the buffers.
+constexpr std::size_t kInitialSpriteCapacity = 2048;
+
+// Layers for every character code that can have a glyph picture.
+constexpr int kLayerSide = 128;
+constexpr int kLayerCount = 224;
+
+// The platform's sprite projection, OrthoOffCenter(0.5, 1280.5, 720.5, 0.5, 0, 1),
+// puts a vertex at (x, y) on the pixel edge x, y of a target whose pixel centres
+// lie on whole numbers. OpenGL's centres lie on halves, so the same edge is
+// window coordinate x, height - y: no half-pixel shift is needed here.
+const char* const kVertexShader = R"(
+uniform vec2 targetSize;
+layout(location = 0) in vec3 position;
+layout(location = 1) in vec3 texCoord;
+layout(location = 2) in vec4 color;
+out vec3 pictureCoord;
+out vec4 tint;
+void main()
+{
+    vec2 edge = position.xy / targetSize;
+    gl_Position = vec4(2.0 * edge.x - 1.0, 1.0 - 2.0 * edge.y, 2.0 * position.z - 1.0, 1.0);
+    pictureCoord = texCoord;
+    tint = color.zyxw;
+}
+)";
+
+// Texture times colour for colour and alpha; the alpha test passes alpha above
+// 0 only. Two variants: a texture of the sprite's own, or a layer.
+const char* const kPictureSampler =
+    "uniform sampler2D picture;\n"
+    "#define PICTURE_COORD pictureCoord.xy\n";
+const char* const kLayerSampler =
+    "uniform sampler2DArray picture;\n"
+    "#define PICTURE_COORD pictureCoord\n";
+const char* const kFragmentShader = R"(
+in vec3 pictureCoord;
+in vec4 tint;
+out vec4 fragColor;
+void main()
+{
+    vec4 color = texture(picture, PICTURE_COORD) * tint;
+    if (color.a < 0.5 / 255.0) {
+        discard;
+    }
+    fragColor = color;
+}
+)";
+
+GLuint linkSpriteProgram(const char* samplerHeader)
+{
+    const GLuint program =
+        buildGlProgram(kVertexShader, std::string(samplerHeader) + kFragmentShader, "no picture or text is drawn");
+    if (program) {
+        glUseProgram(program);
+        glUniform2f(glGetUniformLocation(program, "targetSize"), kTargetWidth, kTargetHeight);
+        glUniform1i(glGetUniformLocation(program, "picture"), 0);
+        glUseProgram(0);
+    }
+    return program;
+}
+
+// Sampled as the device samples its own textures: trilinear, clamped.
+void setPictureSampling(GLenum target)
+{
+    glTexParameteri(target, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
+    glTexParameteri(target, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexParameteri(target, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glTexParameteri(target, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+}
+
+int mipLevelCount(int side)
+{
+    return std::bit_width(static_cast<unsigned>(side));
+}
+
+}  // namespace
+
+GlSpriteBatch::GlSpriteBatch() : transform_(D3DXMatrixIdentity())
+{
+    pictureProgram_ = linkSpriteProgram(kPictureSampler);
+    layerProgram_ = linkSpriteProgram(kLayerSampler);
+    glGenVertexArrays(1, &vertexArray_);
+    glGenBuffers(1, &vertexBuffer_);
+    glGenBuffers(1, &indexBuffer_);
+
+    glBindVertexArray(vertexArray_);
+    glBindBuffer(GL_ARRAY_BUFFER, vertexBuffer_);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, indexBuffer_);
+    glEnableVertexAttribArray(0);
+    glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, sizeof(Vertex), reinterpret_cast<void*>(offsetof(Vertex, x)));
+    glEnableVertexAttribArray(1);
+    glVertexAttribPointer(1, 3, GL_FLOAT, GL_FALSE, sizeof(Vertex), reinterpret_cast<void*>(offsetof(Vertex, u)));
+    // A D3DCOLOR in memory is B, G, R, A: the shader swaps it into place.
+    glEnableVertexAttribArray(2);
+    glVertexAttribPointer(2, 4, GL_UNSIGNED_BYTE, GL_TRUE, sizeof(Vertex),
+                          reinterpret_cast<void*>(offsetof(Vertex, color)));
+    reserve(kInitialSpriteCapacity);
+    glBindVertexArray(0);
+
+    if (glCanCopyImages()) {
+        glGenTextures(1, &layerTexture_);
+        glBindTexture(GL_TEXTURE_2D_ARRAY, layerTexture_);
+        for (int level = 0, side = kLayerSide; level < mipLevelCount(kLayerSide); ++level, side /= 2) {
+            glTexImage3D(GL_TEXTURE_2D_ARRAY, level, GL_RGBA8, side, side, kLayerCount, 0, GL_RGBA, GL_UNSIGNED_BYTE,
+                         nullptr);
+        }
+        setPictureSampling(GL_TEXTURE_2D_ARRAY);
+        pendingLayerCopies_.reserve(kLayerCount);
+    }
+}
+
+GlSpriteBatch::~GlSpriteBatch()
+{
+    glDeleteTextures(1, &layerTexture_);
+    glDeleteBuffers(1, &indexBuffer_);
+    glDeleteBuffers(1, &vertexBuffer_);
+    glDeleteVertexArrays(1, &vertexArray_);
+    glDeleteProgram(layerProgram_);
+    glDeleteProgram(pictureProgram_);
+}
+
+// Needs the batch's vertex array bound, so the index buffer lands in it.
+void GlSpriteBatch::reserve(std::size_t spriteCapacity)
+{
+    vertices_.reserve(spriteCapacity * 4);
+    runs_.reserve(spriteCapacity);
+    std::vector<GLuint> indices;
+    indices.reserve(spriteCapacity * 6);
+    for (GLuint corner = 0; corner < spriteCapacity * 4; corner += 4) {
+        indices.insert(indices.end(), {corner, corner + 1, corner + 2, corner, corner + 2, corner + 3});
+    }
+    glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(indices.size() * sizeof(GLuint)), indices.data(),
+                 GL_STATIC_DRAW);
+    indexCapacity_ = spriteCapacity;
+}
+
+int GlSpriteBatch::layerFor(const GlTexture& texture)
+{
+    if (!layerTexture_ || texture.width != kLayerSide || texture.height != kLayerSide) {
+        return -1;
+    }
+    if (texture.layer >= 0 || layersGiven_ == kLayerCount) {
+        return texture.layer;
+    }
+    texture.layer = layersGiven_++;
+    pendingLayerCopies_.push_back({texture.id, texture.layer});
+    return texture.layer;
+}
+
+// The one flag the show passes asks for sorting by depth, and all its sprites
+// lie at one depth: they are drawn in call order.
+void GlSpriteBatch::begin(std::uint32_t)
+{
+    vertices_.clear();
+    runs_.clear();
+    spriteCount_ = 0;
+    transform_ = D3DXMatrixIdentity();
+}
+
+void GlSpriteBatch::setTransform(const D3DXMATRIX& transform)
+{
+    assert(transform.m[0][3] == 0 && transform.m[1][3] == 0 && transform.m[2][3] == 0 && transform.m[3][3] == 1 &&
+           "a sprite transform places, scales and turns: its last column is (0, 0, 0, 1)");
+    transform_ = transform;
+}
+
+// Texel p lands on (p - centre) × transform, p a row vector: the quad's first
+// corner is -centre × transform and its sides are the transform's first two rows,
+// scaled by the picture's size.
+void GlSpriteBatch::draw(const GlTexture& texture, const D3DXVECTOR3& centre, D3DCOLOR color)
+{
+    ++spriteCount_;
+    const auto& m = transform_.m;
+    const float width = static_cast<float>(texture.width);
+    const float height = static_cast<float>(texture.height);
+    const float originX = m[3][0] - centre.x * m[0][0] - centre.y * m[1][0] - centre.z * m[2][0];
+    const float originY = m[3][1] - centre.x * m[0][1] - centre.y * m[1][1] - centre.z * m[2][1];
+    const float depth = m[3][2] - centre.x * m[0][2] - centre.y * m[1][2] - centre.z * m[2][2];
+    const float acrossX = width * m[0][0], acrossY = width * m[0][1], acrossZ = width * m[0][2];
+    const float downX = height * m[1][0], downY = height * m[1][1], downZ = height * m[1][2];
+
+    const float left = originX + std::min(acrossX, 0.0f) + std::min(downX, 0.0f);
+    const float right = originX + std::max(acrossX, 0.0f) + std::max(downX, 0.0f);
+    const float top = originY + std::min(acrossY, 0.0f) + std::min(downY, 0.0f);
+    const float bottom = originY + std::max(acrossY, 0.0f) + std::max(downY, 0.0f);
+    if (right <= 0 || left >= kTargetWidth || bottom <= 0 || top >= kTargetHeight) {
+        return;
+    }
+
+    const int layer = layerFor(texture);
+    const unsigned runTexture = layer < 0 ? texture.id : layerTexture_;
+    const float layerCoord = static_cast<float>(std::max(layer, 0));
+    vertices_.push_back({originX, originY, depth, 0, 0, layerCoord, color});
+    vertices_.push_back({originX + acrossX, originY + acrossY, depth + acrossZ, 1, 0, layerCoord, color});
+    vertices_.push_back(
+        {originX + acrossX + downX, originY + acrossY + downY, depth + acrossZ + downZ, 1, 1, layerCoord, color});
+    vertices_.push_back({originX + downX, originY + downY, depth + downZ, 0, 1, layerCoord, color});
+    if (runs_.empty() || runs_.back().textureId != runTexture) {
+        runs_.push_back({runTexture, 1});
+    } else {
+        ++runs_.back().spriteCount;
+    }
+}
+
+void GlSpriteBatch::end(const RenderStates& states)
+{
+    if (vertices_.empty()) {
+        return;
+    }
+    for (const LayerCopy& copy : pendingLayerCopies_) {
+        for (int level = 0, side = kLayerSide; level < mipLevelCount(kLayerSide); ++level, side /= 2) {
+            glCopyImageSubData(copy.textureId, GL_TEXTURE_2D, level, 0, 0, 0, layerTexture_, GL_TEXTURE_2D_ARRAY, level,
+                               0, 0, copy.layer, side, side, 1);
+        }
+    }
+    pendingLayerCopies_.clear();
+
+    glBindVertexArray(vertexArray_);
+    if (keptSpriteCount() > indexCapacity_) {
+        reserve(std::max(keptSpriteCount(), indexCapacity_ * 2));
+    }
+    // Fresh storage each time, so the upload never waits for the last frame's draws.
+    glBindBuffer(GL_ARRAY_BUFFER, vertexBuffer_);
+    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(vertices_.size() * sizeof(Vertex)), vertices_.data(),
+                 GL_STREAM_DRAW);
+
+    // Depth as the render states say; blending and no culling as the sprite batch
+    // always draws. The target's alpha stays as cleared, as the platform's back
+    // buffer has no alpha to blend into.
+    applyDepthAndBlend(states);
+    glDepthMask(GL_TRUE);
+    glEnable(GL_BLEND);
+    glBlendEquation(GL_FUNC_ADD);
+    glBlendFuncSeparate(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_ZERO, GL_ONE);
+    const GLboolean culling = glIsEnabled(GL_CULL_FACE);
+    glDisable(GL_CULL_FACE);
+
+    glActiveTexture(GL_TEXTURE0);
+    std::size_t firstSprite = 0;
+    for (const Run& run : runs_) {
+        const bool layered = run.textureId == layerTexture_;
+        const GLuint program = layered ? layerProgram_ : pictureProgram_;
+        if (program) {
+            glUseProgram(program);
+            glBindTexture(layered ? GL_TEXTURE_2D_ARRAY : GL_TEXTURE_2D, run.textureId);
+            glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(run.spriteCount * 6), GL_UNSIGNED_INT,
+                           reinterpret_cast<void*>(firstSprite * 6 * sizeof(GLuint)));
+        }
+        firstSprite += run.spriteCount;
+    }
+
+    // Leave the states as the device's render states say, for whoever draws next.
+    if (culling) {
+        glEnable(GL_CULL_FACE);
+    }
+    applyDepthAndBlend(states);
+    glUseProgram(0);
+    glBindVertexArray(0);
+}

@@ -1,0 +1,34 @@
+// The show's entry point: start-up in a fixed order, then one frame after
+// another until the music passes beat 400, a key is pressed or the window closes.
+// Built twice: KELPWAX_FULLSCREEN picks the full-screen presentation.
+#include <cstdio>
+
+#include "app/frame_loop.h"
+#include "app/show.h"
+#include "music/music_stream.h"
+#include "platform/gl/gl_device.h"
+#include "platform/linux/sdl_audio_output.h"
+#include "platform/linux/sdl_window.h"
+
+#ifndef KELPWAX_FULLSCREEN
+#define KELPWAX_FULLSCREEN 0
+#endif
+
+int main()
+{
+    constexpr WindowMode mode = KELPWAX_FULLSCREEN ? WindowMode::fullscreen : WindowMode::windowed;
+    std::string error;
+    const std::unique_ptr<Window> window = Window::open(mode, error);
+    if (!window) {
+        std::fprintf(stderr, "kelpwax: %s\n", error.c_str());
+        return 1;
+    }
+    GlDevice device(window.get());
+    const ShowAssets assets = loadShowAssets(device);
+    const std::unique_ptr<MusicStream> music = MusicStream::open("quirn.ogg", openSdlAudioOutput);
+    music->play();
+    setBlendFactors(device);
+
+    return runFrameLoop(device, assets,
+                        {[&] { return window->drainEvents(); }, [&] { return music->positionSeconds(); }});
+}

@@ -1,0 +1,55 @@
+#include "platform/linux/sdl_audio_output.h"
+
+#include <SDL.h>
+
+namespace {
+
+constexpr int kDeviceBufferFrames = 1024;
+
+class SdlAudioOutput final : public AudioOutput {
+public:
+    SdlAudioOutput(SDL_AudioDeviceID device, int bufferFrames) : device_(device), bufferFrames_(bufferFrames) {}
+    ~SdlAudioOutput() override
+    {
+        SDL_CloseAudioDevice(device_);
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    }
+
+    void start() override { SDL_PauseAudioDevice(device_, 0); }
+    int latencyFrames() const override { return bufferFrames_; }
+
+private:
+    SDL_AudioDeviceID device_;
+    int bufferFrames_;
+};
+
+void pull(void* source, Uint8* bytes, int byteCount)
+{
+    static_cast<AudioSource*>(source)->fill(reinterpret_cast<float*>(bytes),
+                                            byteCount / static_cast<int>(2 * sizeof(float)));
+}
+
+}  // namespace
+
+std::unique_ptr<AudioOutput> openSdlAudioOutput(int sampleRate, AudioSource& source, std::string& failure)
+{
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+        failure = SDL_GetError();
+        return nullptr;
+    }
+    SDL_AudioSpec wanted{};
+    wanted.freq = sampleRate;
+    wanted.format = AUDIO_F32SYS;
+    wanted.channels = 2;
+    wanted.samples = kDeviceBufferFrames;
+    wanted.callback = &pull;
+    wanted.userdata = &source;
+    SDL_AudioSpec obtained{};
+    const SDL_AudioDeviceID device = SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);
+    if (!device) {
+        failure = std::string("cannot open the default audio output: ") + SDL_GetError();
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        return nullptr;
+    }
+    return std::make_unique<SdlAudioOutput>(device, obtained.samples);
+}

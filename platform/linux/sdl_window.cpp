@@ -1,0 +1,168 @@
+#include "platform/linux/sdl_window.h"
+
+#include <SDL.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "core/icon_file.h"
+
+namespace {
+
+constexpr const char* kTitle = "Tidewobbler";
+
+bool isDisplayless(const char* driver)
+{
+    return driver && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0);
+}
+
+// Switches to a real 1280 × 720 mode where the display offers one; otherwise
+// takes the desktop's mode and the picture is letterboxed.
+bool enterFullscreen(SDL_Window* window)
+{
+    const int display = SDL_GetWindowDisplayIndex(window);
+    for (int i = 0, count = SDL_GetNumDisplayModes(display); i < count; ++i) {
+        SDL_DisplayMode mode;
+        if (SDL_GetDisplayMode(display, i, &mode) == 0 && mode.w == kTargetWidth && mode.h == kTargetHeight) {
+            if (SDL_SetWindowDisplayMode(window, &mode) == 0 &&
+                SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN) == 0) {
+                return false;
+            }
+            break;
+        }
+    }
+    // Cover the display first: without a window manager the full-screen request alone does not resize.
+    SDL_Rect bounds;
+    if (SDL_GetDisplayBounds(display, &bounds) == 0) {
+        SDL_SetWindowPosition(window, bounds.x, bounds.y);
+        SDL_SetWindowSize(window, bounds.w, bounds.h);
+    }
+    SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP);
+    return true;
+}
+
+// The window's outer size is 1280 × 720 at (0, 0): when the window manager
+// adds a frame, the client area shrinks by it.
+// The window manager reports its frame only some moments after the window is
+// mapped, so ask for a short while; with no window manager there is no frame.
+void fitOuterFrame(SDL_Window* window)
+{
+    constexpr Uint32 kFrameWaitMilliseconds = 150;
+    const Uint32 start = SDL_GetTicks();
+    int top = 0, left = 0, bottom = 0, right = 0;
+    while (SDL_GetWindowBordersSize(window, &top, &left, &bottom, &right) != 0 || !(top || left || bottom || right)) {
+        if (SDL_GetTicks() - start > kFrameWaitMilliseconds) {
+            return;
+        }
+        SDL_PumpEvents();
+        SDL_Delay(5);
+    }
+    SDL_SetWindowSize(window, kTargetWidth - left - right, kTargetHeight - top - bottom);
+    SDL_SetWindowPosition(window, left, top);
+}
+
+// The icon is a nicety: without it the window shows the desktop's default, said once.
+void setWindowIcon(SDL_Window* window)
+{
+    constexpr const char* kIconPath = "kelpwax.ico";
+    Picture icon;
+    std::string failure;
+    if (!readIconFile(kIconPath, 48, icon, failure)) {
+        std::fprintf(stderr, "%s: %s; the window has the desktop's default icon\n", kIconPath, failure.c_str());
+        return;
+    }
+    SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(icon.rgba.data(), icon.width, icon.height, 32,
+                                                              icon.width * 4, SDL_PIXELFORMAT_RGBA32);
+    if (surface) {
+        SDL_SetWindowIcon(window, surface);
+        SDL_FreeSurface(surface);
+    }
+}
+
+}  // namespace
+
+std::unique_ptr<Window> Window::open(WindowMode mode, std::string& error)
+{
+    if (SDL_Init(SDL_INIT_VIDEO) != 0) {
+        error = std::string("cannot open a window: ") + SDL_GetError() +
+                ". Run the show from a desktop session (DISPLAY or WAYLAND_DISPLAY must be set), "
+                "or under a virtual display such as xvfb-run.";
+        return nullptr;
+    }
+    // With no display SDL quietly falls back to drawing nowhere; only a caller who asked for that gets it.
+    if (mode != WindowMode::hidden && isDisplayless(SDL_GetCurrentVideoDriver()) && !SDL_getenv("SDL_VIDEODRIVER")) {
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        error =
+            "no display found: DISPLAY and WAYLAND_DISPLAY are not set. Run the show from a desktop session, "
+            "or under a virtual display such as xvfb-run.";
+        return nullptr;
+    }
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 0);
+
+    Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_ALLOW_HIGHDPI | SDL_WINDOW_HIDDEN;
+    std::unique_ptr<Window> self(new Window);
+    self->window_ = SDL_CreateWindow(kTitle, 0, 0, kTargetWidth, kTargetHeight, flags);
+    if (!self->window_) {
+        error = std::string("cannot create the window: ") + SDL_GetError() + ". Check that a display is available.";
+        return nullptr;
+    }
+    self->context_ = SDL_GL_CreateContext(self->window_);
+    if (!self->context_) {
+        error = std::string("cannot create an OpenGL 3.3 core context: ") + SDL_GetError() +
+                ". Install a driver that supports OpenGL 3.3 (Debian: libgl1-mesa-dri).";
+        return nullptr;
+    }
+    setWindowIcon(self->window_);
+
+    if (mode != WindowMode::hidden) {
+        SDL_ShowWindow(self->window_);
+        if (mode == WindowMode::fullscreen) {
+            self->keepsAspect_ = enterFullscreen(self->window_);
+        } else if (!isDisplayless(SDL_GetCurrentVideoDriver())) {
+            fitOuterFrame(self->window_);
+        }
+        SDL_ShowCursor(SDL_DISABLE);
+    }
+    // Wait for vertical retrace where the system can; elsewhere the loop just runs faster.
+    SDL_GL_SetSwapInterval(1);
+    return self;
+}
+
+Window::~Window()
+{
+    SDL_ShowCursor(SDL_ENABLE);
+    if (context_) {
+        SDL_GL_DeleteContext(context_);
+    }
+    if (window_) {
+        SDL_DestroyWindow(window_);  // leaves full screen, restoring the desktop's mode
+    }
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
+
+bool Window::drainEvents()
+{
+    bool quit = false;
+    SDL_Event event;
+    while (SDL_PollEvent(&event)) {
+        if (event.type == SDL_KEYDOWN || event.type == SDL_QUIT ||
+            (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_CLOSE)) {
+            quit = true;
+        }
+    }
+    return quit;
+}
+
+void Window::drawableSize(int& width, int& height) const
+{
+    SDL_GL_GetDrawableSize(window_, &width, &height);
+}
+
+void Window::swapBuffers()
+{
+    SDL_GL_SwapWindow(window_);
+}

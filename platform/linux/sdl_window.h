@@ -1,0 +1,38 @@
+// The show's one window and its OpenGL context, on SDL. Closing it (or the
+// process ending through any path that runs its destructor) gives the desktop
+// back as it was: the display mode restored and the cursor shown.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "platform/gl/gl_device.h"
+
+enum class WindowMode {
+    windowed,    // 1280 × 720 outer size at (0, 0)
+    fullscreen,  // the whole screen, switched to 1280 × 720 where the display offers it
+    hidden,      // never shown: for rendering without a display
+};
+
+class Window final : public PresentSurface {
+public:
+    // Opens the window and makes a current OpenGL 3.3 core context for it.
+    // Returns null and a message saying what failed and what to do.
+    static std::unique_ptr<Window> open(WindowMode mode, std::string& error);
+    ~Window() override;
+
+    // Handles every pending event without waiting. True once a key has been
+    // pressed or the window closed.
+    bool drainEvents();
+
+    void drawableSize(int& width, int& height) const override;
+    bool keepsAspect() const override { return keepsAspect_; }
+    void swapBuffers() override;
+
+private:
+    Window() = default;
+
+    struct SDL_Window* window_ = nullptr;
+    void* context_ = nullptr;
+    bool keepsAspect_ = false;
+};
