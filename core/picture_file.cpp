@@ -95,7 +95,7 @@ private:
     std::uint32_t tables_[4][256]{};
 };
 
-constexpr Crc32 kCrc32;
+[[maybe_unused]] constexpr Crc32 kCrc32;
 
 std::uint32_t bigEndian32(const std::uint8_t* bytes)
 {
