@@ -19,7 +19,15 @@ inline constexpr const char* kGlslHeader =
 #endif
 
 // Whether textures can be copied into each other on the GPU (glCopyImageSubData):
-// OpenGL 4.3 or its extension. WebGL 2 has no such call.
+// OpenGL 4.3 or its extension. WebGL 2 has no such call, so the code that copies
+// never runs there, and a stand-in lets it compile.
+#if defined(__EMSCRIPTEN__)
+inline void glCopyImageSubData(GLuint, GLenum, GLint, GLint, GLint, GLint, GLuint, GLenum, GLint, GLint, GLint, GLint,
+                               GLsizei, GLsizei, GLsizei)
+{
+}
+#endif
+
 inline bool glCanCopyImages()
 {
 #if defined(__EMSCRIPTEN__)
