@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <span>
 
 namespace {
 
@@ -34,11 +35,42 @@ std::uint32_t littleEndian32(const std::uint8_t* bytes)
     return bytes[0] | bytes[1] << 8 | bytes[2] << 16 | std::uint32_t{bytes[3]} << 24;
 }
 
+constexpr std::size_t kPageHeaderBytes = 27;
+
+// Where the Ogg page at `at` ends, or 0 when no whole page starts there.
+std::size_t pageEnd(std::span<const std::uint8_t> file, std::size_t at)
+{
+    if (at + kPageHeaderBytes > file.size() || !std::equal(file.begin() + at, file.begin() + at + 4, "OggS")) {
+        return 0;
+    }
+    const std::size_t segmentCount = file[at + 26];
+    std::size_t end = at + kPageHeaderBytes + segmentCount;
+    if (end > file.size()) {
+        return 0;
+    }
+    for (std::size_t segment = 0; segment < segmentCount; ++segment) {
+        end += file[at + kPageHeaderBytes + segment];
+    }
+    return end <= file.size() ? end : 0;
+}
+
+// Where the next stream of a chained file begins (a page that starts a
+// stream), after the stream that begins at `streamStart`; 0 when none does.
+std::size_t nextStreamStart(std::span<const std::uint8_t> file, std::size_t streamStart)
+{
+    constexpr std::uint8_t kFirstPageOfStream = 0x02;
+    for (std::size_t at = pageEnd(file, streamStart); at != 0 && pageEnd(file, at) != 0; at = pageEnd(file, at)) {
+        if (file[at + 5] & kFirstPageOfStream) {
+            return at;
+        }
+    }
+    return 0;
+}
+
 // The second packet of the first Ogg stream, gathered from its pages: empty
 // when the pages end or break before it is whole.
-std::vector<std::uint8_t> secondPacket(const std::vector<std::uint8_t>& file)
+std::vector<std::uint8_t> secondPacket(std::span<const std::uint8_t> file)
 {
-    constexpr std::size_t kPageHeaderBytes = 27;
     std::vector<std::uint8_t> packet;
     int packetIndex = 0;
     std::size_t at = 0;
@@ -71,7 +103,7 @@ std::vector<std::uint8_t> secondPacket(const std::vector<std::uint8_t>& file)
 // that allocation fails, walks the missing list while cleaning up; it also
 // truncates the list's byte size to an int. A comment header whose every
 // count and length is backed by its own bytes rules out both.
-bool commentHeaderIsWhole(const std::vector<std::uint8_t>& file)
+bool commentHeaderIsWhole(std::span<const std::uint8_t> file)
 {
     const std::vector<std::uint8_t> packet = secondPacket(file);
     constexpr std::size_t kSignatureBytes = 7;  // 3, then "vorbis"
@@ -116,33 +148,54 @@ std::unique_ptr<MusicDecoder> MusicDecoder::open(std::vector<std::uint8_t> bytes
         failure = "the file is too large";
         return nullptr;
     }
-    if (!commentHeaderIsWhole(bytes)) {
-        failure = "it is not an Ogg Vorbis file, or its comment header is corrupt";
-        return nullptr;
-    }
     std::unique_ptr<MusicDecoder> decoder(new MusicDecoder);
     decoder->bytes_ = std::move(bytes);
     initVorbisMemory(&decoder->memory_, kDecoderMemoryBytes);
-    useVorbisMemory(&decoder->memory_);
-    int error = 0;
-    decoder->vorbis_ =
-        stb_vorbis_open_memory(decoder->bytes_.data(), static_cast<int>(decoder->bytes_.size()), &error, nullptr);
-    if (!decoder->vorbis_) {
-        failure = vorbisErrorText(error);
+    if (!decoder->openStream(0, failure)) {
         return nullptr;
     }
-    const stb_vorbis_info info = stb_vorbis_get_info(decoder->vorbis_);
+    decoder->sampleRate_ = static_cast<int>(stb_vorbis_get_info(decoder->vorbis_).sample_rate);
+    return decoder;
+}
+
+bool MusicDecoder::openStream(std::size_t start, std::string& failure)
+{
+    const std::span<const std::uint8_t> stream = std::span(bytes_).subspan(start);
+    if (!commentHeaderIsWhole(stream)) {
+        failure = "it is not an Ogg Vorbis file, or its comment header is corrupt";
+        return false;
+    }
+    useVorbisMemory(&memory_);
+    stb_vorbis_close(vorbis_);
+    int error = 0;
+    vorbis_ = stb_vorbis_open_memory(stream.data(), static_cast<int>(stream.size()), &error, nullptr);
+    streamStart_ = start;
+    if (!vorbis_) {
+        failure = vorbisErrorText(error);
+        return false;
+    }
+    const stb_vorbis_info info = stb_vorbis_get_info(vorbis_);
     if (info.sample_rate < kMinSampleRate || info.sample_rate > kMaxSampleRate) {
         failure = "its sample rate of " + std::to_string(info.sample_rate) + " Hz is outside " +
                   std::to_string(kMinSampleRate) + " to " + std::to_string(kMaxSampleRate) + " Hz";
-        return nullptr;
+        return false;
     }
     if (info.channels < 1) {
         failure = "its stream has no channels";
-        return nullptr;
+        return false;
     }
-    decoder->sampleRate_ = static_cast<int>(info.sample_rate);
-    return decoder;
+    return true;
+}
+
+// A chained file plays its streams one after another, each mono or stereo as
+// it is, always as stereo; a later stream at another rate ends the music, as
+// the output cannot change its rate while it plays.
+bool MusicDecoder::openNextStream()
+{
+    const std::size_t next = nextStreamStart(bytes_, streamStart_);
+    std::string failure;
+    return next != 0 && openStream(next, failure) &&
+           static_cast<int>(stb_vorbis_get_info(vorbis_).sample_rate) == sampleRate_;
 }
 
 MusicDecoder::~MusicDecoder()
@@ -162,12 +215,12 @@ int MusicDecoder::read(float* stereo, int frameCount)
     int done = 0;
     while (done < frameCount && !ended_) {
         const int wanted = std::min(kChunkFrames, frameCount - done);
-        // The channel count is read per piece: a chained stream may change it.
         const int channels = std::clamp(stb_vorbis_get_info(vorbis_).channels, 1, 2);
         const int got = stb_vorbis_get_samples_float(vorbis_, channels, planes, wanted);
         if (got <= 0) {
-            ended_ = true;  // the end, or damage the decoder cannot get past
-            break;
+            // The end of a stream, or damage the decoder cannot get past.
+            ended_ = !openNextStream();
+            continue;
         }
         const float* second = channels == 2 ? right : left;
         for (int i = 0; i < got; ++i, ++done) {

@@ -30,14 +30,19 @@ public:
     // Decodes up to frameCount frames into `stereo` (left, right, left, ...).
     // A mono stream plays on both sides; a stream with more channels plays its
     // first two. Returns the frames written: fewer only at the end of the music.
+    // The streams of a chained file play one after another.
     int read(float* stereo, int frameCount);
 
 private:
     MusicDecoder() = default;
+    // Opens the stream that begins at byte `start`, closing the one before.
+    bool openStream(std::size_t start, std::string& failure);
+    bool openNextStream();
 
     std::vector<std::uint8_t> bytes_;  // stb_vorbis reads from these while the music plays
     VorbisMemory memory_{};
     stb_vorbis* vorbis_ = nullptr;
+    std::size_t streamStart_ = 0;
     int sampleRate_ = 0;
     bool ended_ = false;
 };

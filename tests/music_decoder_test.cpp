@@ -164,3 +164,22 @@ TEST(MusicStream, WithoutAnOutputTheWallClockRuns)
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_GE(stream->positionSeconds() - start, 0.04f);
 }
+
+// A mono stream of a quarter second at 8 kHz, then a stereo one, chained.
+TEST(MusicDecoder, PlaysTheStreamsOfAChainedFileInTurnAsStereo)
+{
+    std::ifstream file(std::filesystem::path(KELPWAX_SOURCE_DIR) / "fuzz/corpus/music/chained-mono-then-stereo.ogg",
+                       std::ios::binary);
+    std::string failure;
+    const std::unique_ptr<MusicDecoder> decoder =
+        MusicDecoder::open({std::istreambuf_iterator<char>(file), {}}, failure);
+    ASSERT_NE(decoder, nullptr) << failure;
+    std::vector<float> stereo(2 * 8000);
+    ASSERT_EQ(decoder->read(stereo.data(), 8000), 4000);
+    float monoDifference = 0, stereoDifference = 0;
+    for (int i = 0; i < 4000; ++i) {
+        (i < 2000 ? monoDifference : stereoDifference) += std::abs(stereo[2 * i] - stereo[2 * i + 1]);
+    }
+    EXPECT_EQ(monoDifference, 0.0f);
+    EXPECT_GT(stereoDifference, 1.0f);
+}
