@@ -1,6 +1,7 @@
 #include "app/show.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
 #include "scene/background_pulse.h"
@@ -34,16 +35,37 @@ void reportCharactersWithoutGlyphs(const GlyphTable& table)
     }
 }
 
+// Each missing file is reported on its own; when none of them is here, the
+// show was most likely started from the wrong folder, and that is worth one line.
+void reportMissingDataFolder()
+{
+    std::error_code ignored;
+    for (const char* file : {"quirn.ogg", "underwater.png", "vinyl.png", "vinyllabel.png", "submarine1_lowerpoly.x"}) {
+        if (std::filesystem::exists(file, ignored)) {
+            return;
+        }
+    }
+    std::fprintf(stderr,
+                 "kelpwax: none of the show's data is in %s. The show reads quirn.ogg, the pictures, the model "
+                 "and the glyphs from its working directory: run it from the folder that holds them "
+                 "(build/data after a build; scripts/run.sh does this).\n",
+                 std::filesystem::current_path(ignored).string().c_str());
+}
+
 }  // namespace
 
-ShowAssets loadShowAssets(Device& device)
+ShowAssets loadShowAssets(Device& device, const WhileLoading& whileLoading)
 {
+    reportMissingDataFolder();
     ShowAssets assets;
     assets.cubeMesh = createCubeMesh(device);
     assets.submarine = loadSubmarineModel(device, "submarine1_lowerpoly.x");
-    assets.glyphTable = loadGlyphSet(device);
+    if (whileLoading) {
+        whileLoading();
+    }
+    assets.glyphTable = loadGlyphSet(device, whileLoading);
     reportCharactersWithoutGlyphs(assets.glyphTable);
-    assets.pictures = loadSpritePictures(device);
+    assets.pictures = loadSpritePictures(device, whileLoading);
     return assets;
 }
 

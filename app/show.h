@@ -17,7 +17,8 @@ struct ShowAssets {
 };
 
 // Meshes, glyphs and pictures, in that order, from the working directory.
-ShowAssets loadShowAssets(Device& device);
+// whileLoading is called between steps and while pictures decode.
+ShowAssets loadShowAssets(Device& device, const WhileLoading& whileLoading = {});
 // Set once, after the music has started; no pass sets them again.
 void setBlendFactors(Device& device);
 // Clear, every pass in order, and present.

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "core/data_file.h"
 #include "core/picture_file.h"
 
 namespace {
@@ -30,20 +31,25 @@ std::string glyphFileName(int code)
     return name + ".png";
 }
 
-GlyphTable loadGlyphSet(Device& device)
+GlyphTable loadGlyphSet(Device& device, const WhileLoading& whileLoading)
 {
     std::vector<TextureFile> files;
     files.reserve(kTriedGlyphCount);
     for (int code = kFirstGlyphCode; code < 256; ++code) {
         files.emplace_back(glyphFileName(code));
     }
-    createTexturesFromFiles(device, files);
+    createTexturesFromFiles(device, files, whileLoading);
 
     GlyphTable table{};
     int loadedCount = 0;
     for (int code = kFirstGlyphCode; code < 256; ++code) {
-        table[code] = files[code - kFirstGlyphCode].texture;
+        const TextureFile& file = files[code - kFirstGlyphCode];
+        table[code] = file.texture;
         loadedCount += table[code] != nullptr;
+        // Most codes have no picture at all; a picture that is there but unusable is worth saying.
+        if (!file.texture && file.failure != kNoSuchFile) {
+            std::fprintf(stderr, "%s: %s; that character is left out\n", file.path.c_str(), file.failure.c_str());
+        }
     }
     std::fprintf(stderr, "glyphs: %d of %d loaded\n", loadedCount, kTriedGlyphCount);
     return table;

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/device.h"
+#include "core/picture_file.h"
 
 using GlyphTable = std::array<const Texture*, 256>;
 
@@ -18,4 +19,4 @@ std::string glyphFileName(int code);
 // 'a', "./data/slash.png", "./data/colon.png" and "./data/question.png" for '/',
 // ':' and '?'); a slot whose picture cannot be read stays empty. Says on stderr
 // how many loaded.
-GlyphTable loadGlyphSet(Device& device);
+GlyphTable loadGlyphSet(Device& device, const WhileLoading& whileLoading = {});

@@ -4,10 +4,10 @@
 
 #include "core/picture_file.h"
 
-SpritePictures loadSpritePictures(Device& device)
+SpritePictures loadSpritePictures(Device& device, const WhileLoading& whileLoading)
 {
     TextureFile files[] = {TextureFile("vinyllabel.png"), TextureFile("vinyl.png"), TextureFile("underwater.png")};
-    createTexturesFromFiles(device, files);
+    createTexturesFromFiles(device, files, whileLoading);
     const char* const consequences[] = {"the record has no label", "no record is drawn", "no backdrop is drawn"};
     for (int i = 0; i < 3; ++i) {
         if (!files[i].texture) {

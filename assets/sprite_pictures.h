@@ -3,6 +3,7 @@
 #pragma once
 
 #include "core/device.h"
+#include "core/picture_file.h"
 
 struct SpritePictures {
     const Texture* backdropTexture = nullptr;
@@ -11,4 +12,4 @@ struct SpritePictures {
 };
 
 // A picture that cannot be read leaves its slot empty, said once on stderr.
-SpritePictures loadSpritePictures(Device& device);
+SpritePictures loadSpritePictures(Device& device, const WhileLoading& whileLoading = {});

@@ -27,7 +27,7 @@ std::string sizeInWords(std::uint64_t bytes)
 std::string reasonOf(int error)
 {
     switch (error) {
-    case ENOENT: return "no such file";
+    case ENOENT: return kNoSuchFile;
     case EACCES: return "permission denied";
     case ELOOP: return "too many levels of symbolic links";
     case ENOTDIR: return "a folder on its path is not a folder";

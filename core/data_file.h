@@ -8,6 +8,9 @@
 #include <string>
 #include <vector>
 
+// The failure for a path where there is nothing at all.
+inline constexpr const char* kNoSuchFile = "no such file";
+
 // False, with `failure` saying why in words for a user ("no such file",
 // "is a directory", "is 40 MiB, more than the 32 MiB a model may have", ...).
 bool readDataFile(const std::string& path, std::size_t maxBytes, std::vector<std::uint8_t>& bytes,

@@ -11,6 +11,9 @@
 
 #include "core/d3d_types.h"
 
+// The largest picture side the show takes on any device.
+constexpr int kMaxPictureSide = 8192;
+
 // The back buffer every pass draws into, in pixels.
 constexpr int kTargetWidth = 1280;
 constexpr int kTargetHeight = 720;
@@ -68,8 +71,9 @@ public:
     virtual void LightEnable(std::uint32_t index, bool enable) = 0;
     virtual void SetMaterial(const D3DMATERIAL9& material) = 0;
 
-    // The picture is already stretched to power-of-two sides.
+    // The picture is already stretched to power-of-two sides, none larger than maxTextureSide.
     virtual const Texture* CreateTexture(const Picture& picture, std::string_view name) = 0;
+    virtual int maxTextureSide() const { return kMaxPictureSide; }
     virtual const Mesh* CreateMesh(const MeshData& data, std::string_view name) = 0;
 
     // The sprite batch: sprites are collected between SpriteBegin and SpriteEnd

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <atomic>
 #include <bit>
+#include <chrono>
 #include <cmath>
 #include <filesystem>
 #include <limits>
@@ -128,7 +129,7 @@ const char* chunkDamage(const std::vector<std::uint8_t>& file)
 
 }  // namespace
 
-bool decodePicture(const std::vector<std::uint8_t>& file, Picture& picture, std::string& failure)
+bool decodePicture(const std::vector<std::uint8_t>& file, Picture& picture, std::string& failure, int largestSide)
 {
     picture = {};
     if (file.empty()) {
@@ -145,9 +146,11 @@ bool decodePicture(const std::vector<std::uint8_t>& file, Picture& picture, std:
         failure = std::string("not a readable picture: ") + stbi_failure_reason();
         return false;
     }
-    if (width > kMaxPictureSide || height > kMaxPictureSide) {
+    // Sides are stretched up to powers of two before they become textures.
+    if (std::bit_ceil(static_cast<unsigned>(width)) > static_cast<unsigned>(largestSide) ||
+        std::bit_ceil(static_cast<unsigned>(height)) > static_cast<unsigned>(largestSide)) {
         failure = std::to_string(width) + " x " + std::to_string(height) +
-                  " pixels is more than the largest picture, " + std::to_string(kMaxPictureSide) + " on a side";
+                  " pixels is more than the largest picture, " + std::to_string(largestSide) + " on a side";
         return false;
     }
     if (const char* damage = chunkDamage(file)) {
@@ -166,10 +169,11 @@ bool decodePicture(const std::vector<std::uint8_t>& file, Picture& picture, std:
     return true;
 }
 
-bool readPictureFile(const char* path, Picture& picture, std::string& failure)
+bool readPictureFile(const char* path, Picture& picture, std::string& failure, int largestSide)
 {
     std::vector<std::uint8_t> file;
-    return readDataFile(path, kMaxPictureFileBytes, file, failure) && decodePicture(file, picture, failure);
+    return readDataFile(path, kMaxPictureFileBytes, file, failure) &&
+           decodePicture(file, picture, failure, largestSide);
 }
 
 // Bilinear with premultiplied alpha, so transparent texels lend no colour to
@@ -245,7 +249,7 @@ void halveWithBoxFilter(const std::uint8_t* rgba, int width, int height, std::ve
     }
 }
 
-void createTexturesFromFiles(Device& device, std::span<TextureFile> files)
+void createTexturesFromFiles(Device& device, std::span<TextureFile> files, const WhileLoading& whileLoading)
 {
     if (files.empty()) {
         return;
@@ -272,16 +276,16 @@ void createTexturesFromFiles(Device& device, std::span<TextureFile> files)
     std::iota(decodeOrder.begin(), decodeOrder.end(), 0);
     std::rotate(decodeOrder.begin(), decodeOrder.begin() + biggest, decodeOrder.begin() + biggest + 1);
     std::atomic<std::size_t> nextDecode{0};
+    const int largestSide = std::min(kMaxPictureSide, device.maxTextureSide());
     const auto decodeFiles = [&] {
         for (std::size_t next; (next = nextDecode.fetch_add(1)) < files.size();) {
             const std::size_t i = decodeOrder[next];
             Decoded& slot = decoded[i];
-            slot.usable = readPictureFile(files[i].path.c_str(), slot.picture, files[i].failure);
+            slot.usable = readPictureFile(files[i].path.c_str(), slot.picture, files[i].failure, largestSide);
             if (slot.usable) {
                 stretchToPowersOfTwo(slot.picture);
             }
             slot.ready.store(true, std::memory_order_release);
-            slot.ready.notify_one();
         }
     };
 
@@ -302,8 +306,17 @@ void createTexturesFromFiles(Device& device, std::span<TextureFile> files)
     const JoinOnExit joinWorkers{workers};
 
     // Uploads overlap the decoding of later files but keep the given order.
+    // While a file is still decoding, the caller gets to answer its window.
     for (std::size_t i = 0; i < files.size(); ++i) {
-        decoded[i].ready.wait(false, std::memory_order_acquire);
+        while (!decoded[i].ready.load(std::memory_order_acquire)) {
+            if (whileLoading) {
+                whileLoading();
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        if (whileLoading) {
+            whileLoading();
+        }
         if (decoded[i].usable) {
             files[i].texture = device.CreateTexture(decoded[i].picture, files[i].path);
             decoded[i].picture = {};

@@ -3,20 +3,22 @@
 // next one, so a sprite's centre point in texels keeps its meaning.
 #pragma once
 
+#include <functional>
 #include <span>
 #include <string>
 #include <utility>
 
 #include "core/device.h"
 
-constexpr int kMaxPictureSide = 8192;
 constexpr std::size_t kMaxPictureFileBytes = 64u << 20;
 
 // Decodes a PNG file's bytes. False, with `failure` saying why, for bytes that
-// are corrupt, truncated or a picture larger than kMaxPictureSide on a side.
-bool decodePicture(const std::vector<std::uint8_t>& file, Picture& picture, std::string& failure);
+// are corrupt, truncated or a picture whose sides, stretched to powers of two,
+// would be larger than largestSide; that is known before any pixel is decoded.
+bool decodePicture(const std::vector<std::uint8_t>& file, Picture& picture, std::string& failure,
+                   int largestSide = kMaxPictureSide);
 // The same for a file, which must be a regular one of at most kMaxPictureFileBytes.
-bool readPictureFile(const char* path, Picture& picture, std::string& failure);
+bool readPictureFile(const char* path, Picture& picture, std::string& failure, int largestSide = kMaxPictureSide);
 
 // Stretches a picture whose sides are not powers of two up to the next ones.
 void stretchToPowersOfTwo(Picture& picture);
@@ -33,6 +35,11 @@ struct TextureFile {
     std::string failure;               // out: why, when texture is null
 };
 
+// Called now and then during loading, on the loading thread: a platform answers
+// its window's events there, so the window stays responsive and can be closed.
+using WhileLoading = std::function<void()>;
+
 // Decodes the files on worker threads and creates their textures on the calling
-// thread, one after another in the order given.
-void createTexturesFromFiles(Device& device, std::span<TextureFile> files);
+// thread, one after another in the order given. Pictures larger than the device
+// takes are refused before they are decoded.
+void createTexturesFromFiles(Device& device, std::span<TextureFile> files, const WhileLoading& whileLoading = {});

@@ -56,6 +56,7 @@ GlDevice::GlDevice(PresentSurface* surface, int renderScale) : surface_(surface)
     glCullFace(GL_BACK);
     glDepthFunc(GL_LEQUAL);
 
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxTextureSide_);
     state_.world = state_.view = state_.projection = D3DXMatrixIdentity();
     sprites_ = std::make_unique<GlSpriteBatch>();
     meshes_ = std::make_unique<GlMeshRenderer>();

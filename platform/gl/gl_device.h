@@ -49,6 +49,7 @@ public:
     void LightEnable(std::uint32_t index, bool enable) override;
     void SetMaterial(const D3DMATERIAL9& material) override;
     const Texture* CreateTexture(const Picture& picture, std::string_view name) override;
+    int maxTextureSide() const override { return maxTextureSide_; }
     const Mesh* CreateMesh(const MeshData& data, std::string_view name) override;
     void SpriteBegin(std::uint32_t flags) override;
     void SpriteSetTransform(const D3DXMATRIX& transform) override;
@@ -59,6 +60,7 @@ public:
 private:
     PresentSurface* surface_;
     int renderScale_;
+    int maxTextureSide_ = 0;
     unsigned framebuffer_ = 0;
     unsigned colorTexture_ = 0;
     unsigned depthBuffer_ = 0;

@@ -2,6 +2,7 @@
 // another until the music passes beat 400, a key is pressed or the window closes.
 // Built twice: KELPWAX_FULLSCREEN picks the full-screen presentation.
 #include <cstdio>
+#include <cstdlib>
 
 #include "app/frame_loop.h"
 #include "app/show.h"
@@ -18,13 +19,20 @@ int main()
 {
     constexpr WindowMode mode = KELPWAX_FULLSCREEN ? WindowMode::fullscreen : WindowMode::windowed;
     std::string error;
-    const std::unique_ptr<Window> window = Window::open(mode, error);
+    std::unique_ptr<Window> window = Window::open(mode, error);
     if (!window) {
         std::fprintf(stderr, "kelpwax: %s\n", error.c_str());
         return 1;
     }
     GlDevice device(window.get());
-    const ShowAssets assets = loadShowAssets(device);
+    // A key or a closed window while loading ends the program there and then:
+    // the desktop gets its display back, and the loading threads go with the process.
+    const ShowAssets assets = loadShowAssets(device, [&] {
+        if (window->drainEvents()) {
+            window.reset();
+            std::_Exit(0);
+        }
+    });
     const std::unique_ptr<MusicStream> music = MusicStream::open("quirn.ogg", openSdlAudioOutput);
     music->play();
     setBlendFactors(device);

@@ -79,6 +79,26 @@ void setWindowIcon(SDL_Window* window)
     }
 }
 
+// Either no display is named, or the one named cannot be reached: say which.
+std::string noDisplayMessage()
+{
+    const char* x11 = SDL_getenv("DISPLAY");
+    const char* wayland = SDL_getenv("WAYLAND_DISPLAY");
+    const char* advice = " Run the show from a desktop session, or under a virtual display such as xvfb-run.";
+    if ((x11 && *x11) || (wayland && *wayland)) {
+        std::string named;
+        if (x11 && *x11) {
+            named = std::string("DISPLAY=") + x11;
+        }
+        if (wayland && *wayland) {
+            named += (named.empty() ? "WAYLAND_DISPLAY=" : " and WAYLAND_DISPLAY=") + std::string(wayland);
+        }
+        return "cannot reach the display named by " + named +
+               ": no display server answers there, or it refuses this user." + advice;
+    }
+    return std::string("no display found: DISPLAY and WAYLAND_DISPLAY are not set.") + advice;
+}
+
 }  // namespace
 
 std::unique_ptr<Window> Window::open(WindowMode mode, std::string& error)
@@ -92,9 +112,7 @@ std::unique_ptr<Window> Window::open(WindowMode mode, std::string& error)
     // With no display SDL quietly falls back to drawing nowhere; only a caller who asked for that gets it.
     if (mode != WindowMode::hidden && isDisplayless(SDL_GetCurrentVideoDriver()) && !SDL_getenv("SDL_VIDEODRIVER")) {
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
-        error =
-            "no display found: DISPLAY and WAYLAND_DISPLAY are not set. Run the show from a desktop session, "
-            "or under a virtual display such as xvfb-run.";
+        error = noDisplayMessage();
         return nullptr;
     }
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);

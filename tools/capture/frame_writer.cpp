@@ -104,22 +104,43 @@ private:
 class PngSequence final : public FrameSink {
 public:
     PngSequence(std::filesystem::path directory, std::int64_t firstFrame)
-        : directory_(std::move(directory)), nextFrame_(firstFrame)
+        : directory_(std::move(directory)), firstFrame_(firstFrame), nextFrame_(firstFrame)
     {
+    }
+
+    ~PngSequence() override
+    {
+        if (!finished_) {  // abandoned: an unfinished sequence is removed like an unfinished video
+            for (std::int64_t frame = firstFrame_; frame < nextFrame_; ++frame) {
+                std::error_code ignored;
+                std::filesystem::remove(pathOf(frame), ignored);
+            }
+        }
     }
 
     bool write(const std::vector<std::uint8_t>& rgba, std::string& error) override
     {
-        char name[32];
-        std::snprintf(name, sizeof name, "frame-%06lld.png", static_cast<long long>(nextFrame_++));
-        return writePng((directory_ / name).string(), kTargetWidth, kTargetHeight, rgba, error);
+        return writePng(pathOf(nextFrame_++).string(), kTargetWidth, kTargetHeight, rgba, error);
     }
 
-    bool finish(std::string&) override { return true; }
+    bool finish(std::string&) override
+    {
+        finished_ = true;
+        return true;
+    }
 
 private:
+    std::filesystem::path pathOf(std::int64_t frame) const
+    {
+        char name[32];
+        std::snprintf(name, sizeof name, "frame-%06lld.png", static_cast<long long>(frame));
+        return directory_ / name;
+    }
+
     std::filesystem::path directory_;
+    std::int64_t firstFrame_;
     std::int64_t nextFrame_;
+    bool finished_ = false;
 };
 
 // Averages each scale × scale block of pixels into one.

@@ -17,6 +17,7 @@
 #include "platform/linux/sdl_window.h"
 #include "tools/capture/frame_range.h"
 #include "tools/capture/frame_writer.h"
+#include "tools/capture/interruption.h"
 #include "tools/capture/png_file.h"
 #include "tools/capture/progress.h"
 
@@ -135,6 +136,9 @@ int captureSingleFrames(const Options& options)
     }
     std::vector<std::uint8_t> pixels;
     for (float seconds : options.positions) {
+        if (interruptingSignal()) {
+            return reportInterruption(nullptr);
+        }
         drawFrame(*renderer.device, renderer.assets, BeatClock::fromSeconds(seconds));
         renderer.device->readRenderTarget(pixels);
         std::string path = output.string();
@@ -185,6 +189,7 @@ int exportShow(const Options& options)
     if (!startRenderer(options.supersample, renderer)) {
         return 1;
     }
+    const std::string output = options.video.empty() ? options.pngDirectory : options.video;
     GlDevice& device = *renderer.device;
     FrameWriter writer(std::move(sink), options.supersample);
     ProgressBar progress(range->count(), options.fps);
@@ -203,6 +208,9 @@ int exportShow(const Options& options)
     };
     bool written = true;
     for (std::int64_t index = 0; index < range->count() && written; ++index) {
+        if (interruptingSignal()) {
+            return reportInterruption(output.c_str());  // leaving abandons the output, which removes it
+        }
         const auto start = std::chrono::steady_clock::now();
         drawFrame(device, renderer.assets, BeatClock::fromSeconds(framePosition(range->first + index, options.fps)));
         device.startReadback(static_cast<int>(index % kReadbacksInFlight));
@@ -228,7 +236,7 @@ int exportShow(const Options& options)
                  "rendering %.2f s, reading back %.2f s, encoding and writing %.2f s (on its own thread)\n",
                  static_cast<long long>(range->count()), showSeconds, totalSeconds, showSeconds / totalSeconds,
                  renderSeconds, readbackSeconds, writer.secondsWriting());
-    std::printf("%s\n", options.video.empty() ? options.pngDirectory.c_str() : options.video.c_str());
+    std::printf("%s\n", output.c_str());
     return 0;
 }
 
@@ -240,5 +248,6 @@ int main(int argc, char** argv)
     if (!parseArguments(argc, argv, options)) {
         return 2;
     }
+    catchInterruptions();
     return options.positions.empty() ? exportShow(options) : captureSingleFrames(options);
 }

@@ -1,0 +1,43 @@
+#include "tools/capture/interruption.h"
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+volatile std::sig_atomic_t caughtSignal = 0;
+
+extern "C" void noteSignal(int signal)
+{
+    caughtSignal = signal;
+}
+
+}  // namespace
+
+void catchInterruptions()
+{
+    setenv("SDL_NO_SIGNAL_HANDLERS", "1", 1);
+    struct sigaction action {};
+    action.sa_handler = noteSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+
+int interruptingSignal()
+{
+    return caughtSignal;
+}
+
+int reportInterruption(const char* removedOutput)
+{
+    const int signal = caughtSignal;
+    const char* name = signal == SIGINT ? "Ctrl-C (SIGINT)" : "SIGTERM";
+    if (removedOutput && *removedOutput) {
+        std::fprintf(stderr, "\nkelpwax-capture: interrupted by %s; removed the unfinished %s\n", name, removedOutput);
+    } else {
+        std::fprintf(stderr, "\nkelpwax-capture: interrupted by %s\n", name);
+    }
+    return 128 + signal;
+}
