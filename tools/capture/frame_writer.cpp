@@ -261,10 +261,12 @@ FrameWriter::FrameWriter(std::unique_ptr<FrameSink> sink, int renderScale)
     thread_ = std::thread(&FrameWriter::run, this);
 }
 
+// Unless finish() ran, the output is being abandoned: frames still queued are dropped.
 FrameWriter::~FrameWriter()
 {
     {
         std::lock_guard lock(mutex_);
+        queued_.clear();
         closing_ = true;
     }
     changed_.notify_all();
