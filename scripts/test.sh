@@ -60,5 +60,16 @@ step "web build of the core"
   >"$build/trace-web.jsonl")
 "$root/scripts/compare-traces.sh" "$build/trace-linux.jsonl" "$build/trace-web.jsonl"
 
-step "fuzzers, 20 s each"
+step "sanitizer build: the tests and the whole show under AddressSanitizer and UndefinedBehaviorSanitizer"
+sanitize="$root/build-sanitize"
+cmake -S "$root" -B "$sanitize" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKELPWAX_SANITIZE=ON -DKELPWAX_WERROR=ON >/dev/null
+cmake --build "$sanitize" -j"$(nproc)"
+export LSAN_OPTIONS="suppressions=$root/tests/sanitizer-suppressions.txt:print_suppressions=0"
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+(cd "$sanitize" && ctest --output-on-failure -j"$(nproc)")
+(cd "$sanitize/data" && "$sanitize/tools/trace/kelpwax-trace" $(seq 0 0.5 161) >/dev/null)
+echo "a trace of the whole show, every 0.5 s, ran clean"
+unset LSAN_OPTIONS UBSAN_OPTIONS
+
+step "fuzzers, 20 s each, from their corpora"
 "$root/scripts/fuzz.sh" 20

@@ -2,8 +2,10 @@
 
 #include <SDL.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <thread>
 
 #include "core/icon_file.h"
 
@@ -145,8 +147,13 @@ std::unique_ptr<Window> Window::open(WindowMode mode, std::string& error)
         }
         SDL_ShowCursor(SDL_DISABLE);
     }
-    // Wait for vertical retrace where the system can; elsewhere the loop just runs faster.
+    // Wait for vertical retrace where the system can; where it cannot, swapBuffers waits instead.
     SDL_GL_SetSwapInterval(1);
+    if (mode != WindowMode::hidden) {
+        SDL_DisplayMode display{};
+        const bool known = SDL_GetWindowDisplayMode(self->window_, &display) == 0 && display.refresh_rate > 0;
+        self->framePeriod_ = std::chrono::microseconds(1'000'000 / (known ? display.refresh_rate : 60));
+    }
     return self;
 }
 
@@ -180,7 +187,23 @@ void Window::drawableSize(int& width, int& height) const
     SDL_GL_GetDrawableSize(window_, &width, &height);
 }
 
+// A swap that waited for the display comes one refresh after the last; one that
+// came much sooner did not wait (the swap interval refused or ignored, as on a
+// virtual display), so the window waits out the rest of the refresh itself:
+// the show never draws frames a display cannot show. A slow frame moves the
+// next one on instead of being made up for, so it never lags behind the music.
 void Window::swapBuffers()
 {
     SDL_GL_SwapWindow(window_);
+    if (framePeriod_ == std::chrono::steady_clock::duration::zero()) {
+        return;
+    }
+    const auto now = std::chrono::steady_clock::now();
+    const auto due = lastSwap_ + framePeriod_;
+    if (now < due - framePeriod_ / 10) {
+        std::this_thread::sleep_until(due);
+        lastSwap_ = due;
+    } else {
+        lastSwap_ = now;
+    }
 }

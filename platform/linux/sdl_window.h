@@ -3,6 +3,7 @@
 // back as it was: the display mode restored and the cursor shown.
 #pragma once
 
+#include <chrono>
 #include <memory>
 #include <string>
 
@@ -35,4 +36,6 @@ private:
     struct SDL_Window* window_ = nullptr;
     void* context_ = nullptr;
     bool keepsAspect_ = false;
+    std::chrono::steady_clock::duration framePeriod_{};  // zero: no pacing (a hidden window)
+    std::chrono::steady_clock::time_point lastSwap_{};
 };
