@@ -6,6 +6,7 @@
 #                                           (default: build, as scripts/run.sh uses)
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
+"$root/scripts/install-deps.sh" --web
 host_build="${1:-$root/build}"
 dist="$root/dist/web"
 
@@ -20,8 +21,11 @@ cp "$root/build-web/platform/web/kelpwax.js" "$root/build-web/platform/web/kelpw
 cp "$host_build/data/kelpwax.ico" "$dist/"
 # One package for the whole ~15 MB: one request, one progress bar; its loader
 # takes the bytes the page has already fetched.
-python3 /usr/share/emscripten/tools/file_packager.py "$dist/kelpwax.data" --preload "$host_build/data@/" \
-  --exclude kelpwax.ico --js-output="$dist/kelpwax-data.js" >/dev/null
+if ! packager_log=$(python3 /usr/share/emscripten/tools/file_packager.py "$dist/kelpwax.data" \
+  --preload "$host_build/data@/" --exclude kelpwax.ico --js-output="$dist/kelpwax-data.js" 2>&1); then
+  echo "$packager_log" >&2
+  exit 1
+fi
 data_bytes=$(stat -c %s "$dist/kelpwax.data")
 sed "s/@KELPWAX_DATA_BYTES@/$data_bytes/" "$root/platform/web/index.html" >"$dist/index.html"
 echo "web page in $dist ($(du -sh "$dist" | cut -f1))"
