@@ -113,10 +113,13 @@ try {
   const promptMs = await until(stageIs("waiting"), 60000, "the prompt to start");
   const prompt = await evaluate("document.getElementById('prompt').textContent");
   check(prompt === "Click or press a key to start", `prompt "${prompt}" after ${promptMs} ms`);
+  const keyAt = Date.now();
   await pressKey();
   await until(stageIs("running"), 2000, "the show to start on a key");
+  const startMs = Date.now() - keyAt;
   await animationFrames(10);
-  check((await stage()) === "running", "a key starts the show");
+  const sound = (await evaluate("document.getElementById('notes').textContent")).match(/no music[^.]*/);
+  check((await stage()) === "running", `a key starts the show within ${startMs} ms, ${sound ? sound[0] : "with sound"}`);
   await pressKey();
   await until(stageIs("ended"), 2000, "the show to end on a key");
   check(await evaluate("!document.getElementById('again').hidden"), "a key ends the show and offers to play again");
