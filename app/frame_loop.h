@@ -12,5 +12,9 @@ struct FrameSources {
     std::function<float()> positionSeconds;  // the music's play position
 };
 
+// One turn of the loop, for a platform whose own loop calls back once a frame
+// (a web page's animation frames). False once this frame was the last.
+bool runFrame(Device& device, const ShowAssets& assets, const FrameSources& sources);
+
 // Returns the process's exit code.
 int runFrameLoop(Device& device, const ShowAssets& assets, const FrameSources& sources);

@@ -4,6 +4,7 @@
 // device has taken so far, which is where the play position comes from.
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -21,6 +22,14 @@ public:
     virtual void start() = 0;
     // Frames the device holds before they are heard: one buffer for a pull device.
     virtual int latencyFrames() const = 0;
+
+    // The clock the play position is read on. A device that pulls each buffer
+    // just as it needs it goes by the steady clock and hands the buffer over at
+    // the pull. A device that schedules buffers ahead on a clock of its own
+    // (Web Audio) says when, on that clock, the buffer of the pull under way
+    // starts to play.
+    virtual std::chrono::steady_clock::time_point now() const { return std::chrono::steady_clock::now(); }
+    virtual std::chrono::steady_clock::time_point pullTime() const { return now(); }
 };
 
 // Opens the platform's default output; null, with the reason, when there is none.

@@ -31,7 +31,7 @@ struct MusicStream::State final : AudioSource {
         const int done = decoder->read(stereo, frameCount);
         std::transform(stereo, stereo + 2 * done, stereo, [](float sample) { return sample * kVolume; });
         std::fill(stereo + 2 * done, stereo + 2 * frameCount, 0.0f);
-        clock.recordCallback(frameCount, std::chrono::steady_clock::now());
+        clock.recordCallback(frameCount, output->pullTime());
     }
 };
 
@@ -72,9 +72,8 @@ void MusicStream::play()
 
 float MusicStream::positionSeconds() const
 {
-    const auto now = std::chrono::steady_clock::now();
     if (!state_->output) {
-        return std::chrono::duration<float>(now - state_->wallClockStart).count();
+        return std::chrono::duration<float>(std::chrono::steady_clock::now() - state_->wallClockStart).count();
     }
-    return state_->clock.positionSeconds(now);
+    return state_->clock.positionSeconds(state_->output->now());
 }

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, running and testing the show need.
 #   scripts/install-deps.sh           the Linux show, its tools and the data generator
+#   scripts/install-deps.sh --web     also what building the web page needs: emscripten
 #   scripts/install-deps.sh --test    also what the tests need: a virtual X server,
 #                                     clang for the fuzzers, and the Windows and web
 #                                     toolchains with Wine and Chromium to run their builds
@@ -14,12 +15,15 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libgl1-mesa-dri libegl-mesa0 libegl1 mesa-utils-bin
 )
+if [[ "${1:-}" == "--web" ]]; then
+  packages+=(emscripten python3)
+fi
 if [[ "${1:-}" == "--test" ]]; then
   packages+=(
     xvfb xauth xdotool ffmpeg clang-format
     clang libclang-rt-14-dev
     g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev wine wine64
-    emscripten nodejs chromium
+    emscripten nodejs chromium python3 curl
   )
 fi
 

@@ -26,7 +26,11 @@ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKELPWAX_WERROR=
 cmake --build "$build" -j"$(nproc)"
 
 xvfb_pid=""
-cleanup() { if [[ -n "$xvfb_pid" ]]; then kill "$xvfb_pid" 2>/dev/null || true; fi; }
+server_pid=""
+cleanup()
+{
+  for pid in $xvfb_pid $server_pid; do kill "$pid" 2>/dev/null || true; done
+}
 trap cleanup EXIT
 if [[ -z "${DISPLAY:-}" ]]; then
   display=":$((90 + RANDOM % 100))"
@@ -59,6 +63,32 @@ step "web build of the core"
 (cd "$build/data" && node "$root/build-web/tools/trace/kelpwax-trace.js" "${positions[@]}" 2>/dev/null \
   >"$build/trace-web.jsonl")
 "$root/scripts/compare-traces.sh" "$build/trace-linux.jsonl" "$build/trace-web.jsonl"
+
+step "web page in headless Chromium"
+"$root/scripts/build-web.sh" "$build" >/dev/null
+(cd "$root/dist/web" && for file in kelpwax.wasm kelpwax.js kelpwax.data; do
+  printf '%-13s %6.2f MB, %6.2f MB gzip-compressed\n' "$file" "$(($(stat -c %s "$file") / 10000))e-2" \
+    "$(($(gzip -9c "$file" | wc -c) / 10000))e-2"
+done)
+# The page's frames held at these positions must match the desktop's OpenGL frames.
+web_positions=(0 32.4 60 90 100 140)
+frames="$build/web-frames"
+rm -rf "$frames" && mkdir -p "$frames"
+(cd "$build/data" && SDL_VIDEODRIVER=offscreen "$build/tools/capture/kelpwax-capture" --at "${web_positions[@]}" \
+  -o "$frames" >/dev/null 2>&1)
+port=$((20000 + RANDOM % 20000))
+"$root/scripts/serve-web.sh" "$port" >/dev/null 2>&1 &
+server_pid=$!
+for _ in $(seq 50); do curl -fs -o /dev/null "http://127.0.0.1:$port/" && break; sleep 0.1; done
+node --experimental-websocket --no-warnings "$root/tests/web/page_test.mjs" "http://127.0.0.1:$port/" "$frames" \
+  "${web_positions[@]}"
+(cd "$build/data" && SDL_VIDEODRIVER=offscreen "$build/tools/bench/kelpwax-bench" \
+  --benchmark_filter=FrameOnGlDevice --benchmark_min_time=2 2>/dev/null |
+  sed -n 's/.*fps=\([0-9.]*\).*/     Linux build: \1 frames\/s at beat 210 (FrameOnGlDevice benchmark, hidden window)/p')
+for seconds in "${web_positions[@]}"; do
+  printf '%6s s: ' "$seconds"
+  "$build/tools/compare/kelpwax-compare" "$frames/frame-$(printf '%09.3f' "$seconds").png" "$frames/web-$seconds.png"
+done
 
 step "sanitizer build: the tests and the whole show under AddressSanitizer and UndefinedBehaviorSanitizer"
 sanitize="$root/build-sanitize"

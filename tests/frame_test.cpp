@@ -54,6 +54,19 @@ TEST(FrameLoop, AStopRequestEndsAfterThatFrameIsDrawn)
     EXPECT_EQ(callsOfType<PresentCall>(device.calls()).size(), 3u);
 }
 
+TEST(FrameLoop, OneTurnDrawsTheFrameAndSaysWhetherTheLoopGoesOn)
+{
+    RecordingDevice device;
+    const ShowAssets assets = loadShowAssets(device);
+    const auto turn = [&](bool stop, float seconds) {
+        return runFrame(device, assets, {[=] { return stop; }, [=] { return seconds; }});
+    };
+    EXPECT_TRUE(turn(false, 160.0f));   // beat 400
+    EXPECT_FALSE(turn(false, 160.5f));  // beat 401
+    EXPECT_FALSE(turn(true, 10.0f));
+    EXPECT_EQ(callsOfType<PresentCall>(device.calls()).size(), 3u);
+}
+
 TEST(FrameLoop, EndsAfterTheFirstFramePastBeat400)
 {
     RecordingDevice device;

@@ -44,6 +44,20 @@ public:
     bool started = false;
 };
 
+// A device that plays buffers at times it schedules on its own clock, as Web Audio does.
+class ScheduledOutput final : public AudioOutput {
+public:
+    explicit ScheduledOutput(AudioSource& source) : source(source) {}
+    void start() override {}
+    int latencyFrames() const override { return 0; }
+    std::chrono::steady_clock::time_point now() const override { return deviceNow; }
+    std::chrono::steady_clock::time_point pullTime() const override { return bufferStart; }
+
+    AudioSource& source;
+    std::chrono::steady_clock::time_point deviceNow{};
+    std::chrono::steady_clock::time_point bufferStart{};
+};
+
 }  // namespace
 
 TEST(MusicDecoder, RefusesFilesThatAreNotOggVorbisSayingWhy)
@@ -182,4 +196,36 @@ TEST(MusicDecoder, PlaysTheStreamsOfAChainedFileInTurnAsStereo)
     }
     EXPECT_EQ(monoDifference, 0.0f);
     EXPECT_GT(stereoDifference, 1.0f);
+}
+
+TEST(MusicStream, AScheduledOutputsPositionFollowsItsOwnClockNotTheTimeOfThePull)
+{
+    if (!showDataExists()) {
+        GTEST_SKIP() << "needs the generated data";
+    }
+    using namespace std::chrono_literals;
+    ScheduledOutput* output = nullptr;
+    const std::unique_ptr<MusicStream> stream =
+        MusicStream::open((showDataDirectory() / "quirn.ogg").c_str(), [&](int, AudioSource& source, std::string&) {
+            auto scheduled = std::make_unique<ScheduledOutput>(source);
+            output = scheduled.get();
+            return scheduled;
+        });
+    ASSERT_NE(output, nullptr);
+    stream->play();
+    // Two buffers of 4096 frames are pulled early, to play from device time 10 s on, back to back.
+    const auto bufferDuration =
+        std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::duration<double>(4096.0 / 44100));
+    const std::chrono::steady_clock::time_point start{10s};
+    std::vector<float> stereo(2 * 4096);
+    output->deviceNow = start - 200ms;
+    for (int buffer = 0; buffer < 2; ++buffer) {
+        output->bufferStart = start + buffer * bufferDuration;
+        output->source.fill(stereo.data(), 4096);
+    }
+    EXPECT_EQ(stream->positionSeconds(), 0.0f);
+    output->deviceNow = start + 50ms;
+    EXPECT_NEAR(stream->positionSeconds(), 0.050f, 1e-4);
+    output->deviceNow = start + 120ms;
+    EXPECT_NEAR(stream->positionSeconds(), 0.120f, 1e-4);
 }
