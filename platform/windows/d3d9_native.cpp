@@ -430,6 +430,19 @@ void D3d9Native::drawSprites(const std::vector<SpriteVertex>& corners, const std
     state_->useMeshStages();
 }
 
+void D3d9Native::finish()
+{
+    IDirect3DQuery9* query = nullptr;
+    if (FAILED(state_->device->CreateQuery(D3DQUERYTYPE_EVENT, &query))) {
+        return;
+    }
+    query->Issue(D3DISSUE_END);
+    while (query->GetData(nullptr, 0, D3DGETDATA_FLUSH) == S_FALSE) {
+        Sleep(0);
+    }
+    query->Release();
+}
+
 bool D3d9Native::readBackBuffer(std::vector<std::uint8_t>& rgba, std::string& failure)
 {
     IDirect3DDevice9* device = state_->device;

@@ -62,6 +62,9 @@ public:
     void drawSprites(const std::vector<SpriteVertex>& corners, const std::vector<SpriteRun>& runs,
                      const float* projection16);
 
+    // Waits until every call given so far has been carried out.
+    void finish();
+
     // The back buffer's pixels as RGBA8 rows from the top, alpha opaque; false, with why, when they cannot be read.
     bool readBackBuffer(std::vector<std::uint8_t>& rgba, std::string& failure);
 
