@@ -17,6 +17,7 @@ public:
     D3d9Device(std::unique_ptr<D3d9Native> native, bool presents);
     ~D3d9Device() override;
 
+    D3d9Native& native() { return *native_; }
     // Waits until every call given so far has been carried out.
     void finish() { native_->finish(); }
     // The last frame's pixels, RGBA8, rows from the top; false, with why, when they cannot be read.

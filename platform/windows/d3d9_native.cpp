@@ -202,20 +202,31 @@ void D3d9Native::present()
     State& state = *state_;
     if (state.lost) {
         // Lost: the frame's calls did nothing. Reset as soon as the device lets us.
-        if (state.device->TestCooperativeLevel() != D3DERR_DEVICENOTRESET) {
-            return;
+        if (state.device->TestCooperativeLevel() == D3DERR_DEVICENOTRESET && reset()) {
+            state.lost = false;
         }
-        D3DPRESENT_PARAMETERS parameters = state.parameters;
-        if (FAILED(state.device->Reset(&parameters))) {
-            return;
-        }
-        state.lost = false;
-        state.applyRecordedStates();
         return;
     }
     if (state.device->Present(nullptr, nullptr, nullptr, nullptr) == D3DERR_DEVICELOST) {
         state.lost = true;
     }
+}
+
+bool D3d9Native::reset()
+{
+    D3DPRESENT_PARAMETERS parameters = state_->parameters;
+    if (FAILED(state_->device->Reset(&parameters))) {
+        return false;
+    }
+    state_->applyRecordedStates();
+    return true;
+}
+
+std::uint32_t D3d9Native::renderState(std::uint32_t renderState) const
+{
+    DWORD value = 0;
+    state_->device->GetRenderState(static_cast<D3DRENDERSTATETYPE>(renderState), &value);
+    return value;
 }
 
 void D3d9Native::setRenderState(std::uint32_t renderState, std::uint32_t value)
@@ -343,7 +354,6 @@ void D3d9Native::drawSprites(const std::vector<SpriteVertex>& corners, const std
     }
     IDirect3DDevice9* device = state_->device;
     const D3DCAPS9& caps = state_->caps;
-    const DWORD filters = caps.TextureFilterCaps;
     // The sprite batch's states; the ones the passes may set are put back afterwards.
     const std::pair<D3DRENDERSTATETYPE, DWORD> spriteStates[] = {
         {D3DRS_ALPHABLENDENABLE, TRUE},
@@ -389,14 +399,15 @@ void D3d9Native::drawSprites(const std::vector<SpriteVertex>& corners, const std
     device->SetTextureStageState(1, D3DTSS_ALPHAOP, D3DTOP_DISABLE);
     device->SetSamplerState(0, D3DSAMP_ADDRESSU, D3DTADDRESS_CLAMP);
     device->SetSamplerState(0, D3DSAMP_ADDRESSV, D3DTADDRESS_CLAMP);
-    device->SetSamplerState(0, D3DSAMP_MAGFILTER,
-                            (filters & D3DPTFILTERCAPS_MAGFANISOTROPIC) ? D3DTEXF_ANISOTROPIC : D3DTEXF_LINEAR);
-    device->SetSamplerState(0, D3DSAMP_MINFILTER,
-                            (filters & D3DPTFILTERCAPS_MINFANISOTROPIC) ? D3DTEXF_ANISOTROPIC : D3DTEXF_LINEAR);
+    // The platform's sprite helper asks for anisotropic filtering where the device
+    // offers it. For sprites drawn at one texel per pixel that equals linear on
+    // hardware, but on a software rasteriser (Wine over llvmpipe) it blurs them
+    // and costs over half the frame: linear, as the OpenGL device samples.
+    device->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_LINEAR);
+    device->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_LINEAR);
     device->SetSamplerState(0, D3DSAMP_MIPFILTER,
-                            (filters & D3DPTFILTERCAPS_MIPFLINEAR) ? D3DTEXF_LINEAR : D3DTEXF_POINT);
+                            (caps.TextureFilterCaps & D3DPTFILTERCAPS_MIPFLINEAR) ? D3DTEXF_LINEAR : D3DTEXF_POINT);
     device->SetSamplerState(0, D3DSAMP_MAXMIPLEVEL, 0);
-    device->SetSamplerState(0, D3DSAMP_MAXANISOTROPY, std::max<DWORD>(1, caps.MaxAnisotropy));
     device->SetSamplerState(0, D3DSAMP_MIPMAPLODBIAS, 0);
     device->SetSamplerState(0, D3DSAMP_SRGBTEXTURE, 0);
     device->SetVertexShader(nullptr);

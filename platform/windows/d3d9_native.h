@@ -44,7 +44,13 @@ public:
     // then gets its states back; every resource lives in the managed pool and survives.
     void present();
 
+    // Resets the device, as once it is lost and can be reset, and gives it back
+    // every state the passes set. False when the device refuses.
+    bool reset();
+
     void setRenderState(std::uint32_t state, std::uint32_t value);
+    // The device's own current value of a render state.
+    std::uint32_t renderState(std::uint32_t state) const;
     void setTransform(std::uint32_t state, const float* matrix16);
     void setLight(std::uint32_t index, const void* light, std::size_t size);
     void lightEnable(std::uint32_t index, bool enable);
