@@ -138,8 +138,11 @@ wall_clock_started=$(date +%s%N)
 rm -f "$build/windows-show.end"
 (
   cd "$build/data"
+  wine "$windows/platform/windows/kelpwax.exe" 2>"$build/windows-show.log" &
+  show=$!
+  trap 'kill "$show" 2>/dev/null' TERM  # the test's clean-up ends the show too
   code=0
-  wine "$windows/platform/windows/kelpwax.exe" 2>"$build/windows-show.log" || code=$?
+  wait "$show" || code=$?
   echo "$code $(date +%s%N)" >"$build/windows-show.end"
 ) &
 wall_clock_pid=$!
