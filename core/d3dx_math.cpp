@@ -70,6 +70,16 @@ D3DXMATRIX D3DXMatrixPerspectiveFovLH(float fovY, float aspect, float zNear, flo
     }};
 }
 
+D3DXMATRIX D3DXMatrixOrthoOffCenterLH(float left, float right, float bottom, float top, float zNear, float zFar)
+{
+    return {{
+        {2 / (right - left), 0, 0, 0},
+        {0, 2 / (top - bottom), 0, 0},
+        {0, 0, 1 / (zFar - zNear), 0},
+        {(left + right) / (left - right), (top + bottom) / (bottom - top), zNear / (zNear - zFar), 1},
+    }};
+}
+
 D3DXMATRIX D3DXMatrixAffineTransformation(float scaling, const D3DXVECTOR3* rotationCentre,
                                           const D3DXQUATERNION* rotation, const D3DXVECTOR3* translation)
 {

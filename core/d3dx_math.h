@@ -12,6 +12,9 @@ D3DXMATRIX D3DXMatrixRotationYawPitchRoll(float yaw, float pitch, float roll);
 D3DXMATRIX D3DXMatrixRotationQuaternion(const D3DXQUATERNION& q);
 D3DXMATRIX D3DXMatrixMultiply(const D3DXMATRIX& a, const D3DXMATRIX& b);
 D3DXMATRIX D3DXMatrixPerspectiveFovLH(float fovY, float aspect, float zNear, float zFar);
+// Left-handed orthographic projection of the box [left, right] × [bottom, top] × [zNear, zFar]
+// onto x and y in [-1, 1] and depth in [0, 1].
+D3DXMATRIX D3DXMatrixOrthoOffCenterLH(float left, float right, float bottom, float top, float zNear, float zFar);
 // Scales by `scaling`, turns about `rotationCentre` (the origin when null) by
 // `rotation` (none when null), then moves by `translation` (none when null).
 D3DXMATRIX D3DXMatrixAffineTransformation(float scaling, const D3DXVECTOR3* rotationCentre,

@@ -27,9 +27,13 @@ cmake --build "$build" -j"$(nproc)"
 
 xvfb_pid=""
 server_pid=""
+show_pid=""
+wall_clock_pid=""
 cleanup()
 {
-  for pid in $xvfb_pid $server_pid; do kill "$pid" 2>/dev/null || true; done
+  for pid in "$show_pid" "$wall_clock_pid" "$server_pid" "$xvfb_pid"; do
+    if [[ -n "$pid" ]]; then kill "$pid" 2>/dev/null || true; fi
+  done
 }
 trap cleanup EXIT
 if [[ -z "${DISPLAY:-}" ]]; then
@@ -50,13 +54,118 @@ $linux_only && exit 0
 positions=(0 10 32.4 60 84 100 110.2 140 159 160.5)
 (cd "$build/data" && "$build/tools/trace/kelpwax-trace" "${positions[@]}" >"$build/trace-linux.jsonl" 2>/dev/null)
 
-step "Windows build of the core"
-"$root/scripts/build-cross.sh" windows
-export WINEPREFIX="$root/build-windows/wine-prefix" WINEDEBUG=-all
+step "Windows build of the core and the programs"
+"$root/scripts/build-cross.sh" windows -DKELPWAX_DATA_DIR="$build/data"
+windows="$root/build-windows"
+export WINEPREFIX="$windows/wine-prefix" WINEDEBUG=-all
 [[ -d "$WINEPREFIX" ]] || wine wineboot -i >/dev/null 2>&1
-(cd "$build/data" && wine "$root/build-windows/tools/trace/kelpwax-trace.exe" "${positions[@]}" 2>/dev/null |
+# Without a window manager Wine draws window frames itself: the X window of a
+# Win32 window is then its whole outer rectangle, and closing it does not wait for one.
+wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+(cd "$build/data" && wine "$windows/tools/trace/kelpwax-trace.exe" "${positions[@]}" 2>/dev/null |
   tr -d '\r' >"$build/trace-windows.jsonl")
 "$root/scripts/compare-traces.sh" "$build/trace-linux.jsonl" "$build/trace-windows.jsonl"
+
+# Starts a Windows program in the show's working directory and waits for its window.
+start_show() {
+  local started
+  started=$(date +%s%N)
+  (cd "$build/data" && exec wine "$windows/platform/windows/$1" 2>/dev/null) &
+  show_pid=$!
+  show_window=$(timeout 60 xdotool search --sync --name '^Tidewobbler$' | head -1)
+  echo "$1: window \"Tidewobbler\" up $(((($(date +%s%N) - started) / 1000000))) ms after start"
+}
+# Presses a key in the show's window: the program must end with exit code 0 within 2 s.
+end_show_with_key() {
+  xdotool windowfocus --sync "$show_window"
+  xdotool key space
+  for _ in $(seq 40); do kill -0 "$show_pid" 2>/dev/null || break; sleep 0.05; done
+  if kill -0 "$show_pid" 2>/dev/null; then
+    echo "FAIL: still running 2 s after a key"
+    kill "$show_pid"
+    return 1
+  fi
+  local code=0
+  wait "$show_pid" || code=$?
+  show_pid=""
+  echo "ended by a key with exit code $code"
+  [[ $code -eq 0 ]]
+}
+display_mode() { xdpyinfo | grep -E 'dimensions|depth of root'; }
+
+step "Windows: the programs need no DLL beyond Windows' own"
+for program in kelpwax.exe kelpwax-fullscreen.exe; do
+  dlls=$(x86_64-w64-mingw32-objdump -p "$windows/platform/windows/$program" | sed -n 's/.*DLL Name: //p' | sort -f)
+  echo "$program ($(stat -c %s "$windows/platform/windows/$program") bytes) imports:" $dlls
+  if grep -viqE '^(kernel32|user32|gdi32|d3d9|winmm|msvcrt|advapi32|ole32|shell32)\.dll$' <<<"$dlls"; then
+    echo "FAIL: $program needs a DLL that Windows does not bring"
+    exit 1
+  fi
+done
+
+step "Windows: the Direct3D 9 device's own checks"
+(cd "$build/data" && wine "$windows/tests/kelpwax-d3d9-device-test.exe" 2>/dev/null | tr -d '\r')
+
+step "Windows: the windowed program"
+start_show kelpwax.exe
+geometry=$(xdotool getwindowgeometry "$show_window" | tr -d '\n')
+echo "outer window: $geometry"
+[[ "$geometry" == *"Position: 0,0 "*"Geometry: 1280x720"* ]] || { echo "FAIL: not 1280 x 720 at (0, 0)"; exit 1; }
+sleep 8  # past loading, so the screen shows the show
+ffmpeg -loglevel error -y -f x11grab -video_size 1280x720 -i "$DISPLAY" -frames:v 1 "$build/windows-screen.png"
+echo "screen: $build/windows-screen.png"
+end_show_with_key
+
+step "Windows: the full-screen program"
+mode_before=$(display_mode)
+start_show kelpwax-fullscreen.exe
+sleep 2
+end_show_with_key
+mode_after=$(display_mode)
+echo "display mode before: $(echo $mode_before)"
+echo "display mode after:  $(echo $mode_after)"
+[[ "$mode_before" == "$mode_after" ]] || { echo "FAIL: the display mode was not restored"; exit 1; }
+
+step "Windows: start-up and frame rate at beat 210 (84 s), beside the Linux build"
+(cd "$build/data" && wine "$windows/tools/capture/kelpwax-capture.exe" --fps-at 84 2>/dev/null | tr -d '\r' |
+  sed 's/^/Direct3D 9 under Wine: /')
+(cd "$build/data" && "$build/tools/bench/kelpwax-bench" --benchmark_filter=FrameOnGlDevice 2>/dev/null |
+  grep -o 'fps=.*' | sed 's/^/OpenGL on Linux, hidden window: /')
+
+# No audio device under Wine: the show must still end by itself after beat 400
+# (160.4 s) on the wall clock. It runs while the next checks do.
+# The background job notes the exit code and when the show ended.
+wall_clock_started=$(date +%s%N)
+rm -f "$build/windows-show.end"
+(
+  cd "$build/data"
+  wine "$windows/platform/windows/kelpwax.exe" 2>"$build/windows-show.log" &
+  show=$!
+  trap 'kill "$show" 2>/dev/null' TERM  # the test's clean-up ends the show too
+  code=0
+  wait "$show" || code=$?
+  echo "$code $(date +%s%N)" >"$build/windows-show.end"
+) &
+wall_clock_pid=$!
+
+step "Windows: Direct3D 9 frames against the OpenGL device's"
+frames=(0 32.4 60 90 100 140)
+rm -rf "$build/frames-gl" "$build/frames-d3d9"
+(cd "$build/data" && SDL_VIDEODRIVER=offscreen "$build/tools/capture/kelpwax-capture" --at "${frames[@]}" \
+  -o "$build/frames-gl" >/dev/null 2>&1)
+(cd "$build/data" && wine "$windows/tools/capture/kelpwax-capture.exe" --at "${frames[@]}" \
+  -o "Z:$build/frames-d3d9" >/dev/null 2>&1)
+mismatches=0
+for picture in "$build/frames-gl"/*.png; do
+  name=$(basename "$picture")
+  if figures=$("$build/tools/compare/kelpwax-compare" "$picture" "$build/frames-d3d9/$name" 2>&1); then
+    echo "$name: $figures"
+  else
+    echo "$name: $figures: DIFFERENT"
+    mismatches=$((mismatches + 1))
+  fi
+done
+((mismatches == 0))
 
 step "web build of the core"
 "$root/scripts/build-cross.sh" web
@@ -109,3 +218,12 @@ unset LSAN_OPTIONS UBSAN_OPTIONS
 
 step "fuzzers, 20 s each, from their corpora"
 "$root/scripts/fuzz.sh" 20
+
+step "Windows: the show ends on the wall clock without an audio device"
+grep -o 'kelpwax: no music.*' "$build/windows-show.log" | tr -d '\r'
+wait "$wall_clock_pid"
+wall_clock_pid=""
+read -r code ended <"$build/windows-show.end"
+seconds=$((((ended - wall_clock_started) / 1000000000)))
+echo "ended with exit code $code, $seconds s after it was started"
+[[ $code -eq 0 && $seconds -ge 160 && $seconds -le 200 ]]

@@ -77,6 +77,18 @@ TEST(D3dxMath, PerspectiveFovLHMapsNearAndFarToZeroAndOne)
     expectNear(D3DXVec3TransformCoord({0, z * std::tan(0.5f), z}, p), {0, 1, D3DXVec3TransformCoord({0, 0, z}, p).z});
 }
 
+// The sprite projection over the 1280 × 720 target: pixel edges, offset by half a pixel, span clip space.
+TEST(D3dxMath, OrthoOffCenterLHMapsTheBoxOntoClipSpace)
+{
+    const D3DXMATRIX p = D3DXMatrixOrthoOffCenterLH(0.5f, 1280.5f, 720.5f, 0.5f, 0, 1);
+    expectNear(D3DXVec3TransformCoord({0.5f, 0.5f, 0}, p), {-1, 1, 0});
+    expectNear(D3DXVec3TransformCoord({1280.5f, 720.5f, 1}, p), {1, -1, 1});
+    expectNear(D3DXVec3TransformCoord({640.5f, 360.5f, 0.25f}, p), {0, 0, 0.25f});
+    const D3DXMATRIX depthRange = D3DXMatrixOrthoOffCenterLH(-1, 1, -1, 1, 2, 6);
+    expectNear(D3DXVec3TransformCoord({0, 0, 2}, depthRange), {0, 0, 0});
+    expectNear(D3DXVec3TransformCoord({0, 0, 4}, depthRange), {0, 0, 0.5f});
+}
+
 TEST(D3dxMath, NormalizeGivesUnitLengthAndLeavesZeroAlone)
 {
     expectNear(D3DXVec3Normalize({1.25f, -0.25f, 0.5f}), {0.91287094f, -0.18257418f, 0.36514837f});

@@ -1,0 +1,114 @@
+#include "platform/windows/waveout_audio_output.h"
+
+#include <windows.h>
+
+#include <mmsystem.h>
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cmath>
+#include <cstdint>
+#include <thread>
+#include <vector>
+
+namespace {
+
+constexpr int kBufferFrames = 1024;
+constexpr int kBufferCount = 4;
+
+std::int16_t toSample(float value)
+{
+    return static_cast<std::int16_t>(std::lround(std::clamp(value, -1.0f, 1.0f) * 32767.0f));
+}
+
+class WaveOutAudioOutput final : public AudioOutput {
+public:
+    WaveOutAudioOutput(HWAVEOUT device, HANDLE bufferDone, AudioSource& source)
+        : device_(device), bufferDone_(bufferDone), source_(source), stereo_(2 * kBufferFrames)
+    {
+        for (int i = 0; i < kBufferCount; ++i) {
+            samples_[i].resize(2 * kBufferFrames);
+            headers_[i] = {};
+            headers_[i].lpData = reinterpret_cast<LPSTR>(samples_[i].data());
+            headers_[i].dwBufferLength = static_cast<DWORD>(samples_[i].size() * sizeof(std::int16_t));
+            waveOutPrepareHeader(device_, &headers_[i], sizeof(WAVEHDR));
+            headers_[i].dwFlags |= WHDR_DONE;  // free to fill
+        }
+    }
+
+    ~WaveOutAudioOutput() override
+    {
+        stopping_ = true;
+        SetEvent(bufferDone_);
+        if (feeder_.joinable()) {
+            feeder_.join();
+        }
+        waveOutReset(device_);
+        for (WAVEHDR& header : headers_) {
+            waveOutUnprepareHeader(device_, &header, sizeof(WAVEHDR));
+        }
+        waveOutClose(device_);
+        CloseHandle(bufferDone_);
+    }
+
+    void start() override
+    {
+        feeder_ = std::thread([this] { feed(); });
+    }
+
+    // A new buffer is heard after every buffer queued before it.
+    int latencyFrames() const override { return kBufferCount * kBufferFrames; }
+
+private:
+    // Refills each buffer the device has finished with, then waits for the next one to finish.
+    void feed()
+    {
+        while (!stopping_) {
+            for (int i = 0; i < kBufferCount; ++i) {
+                if (headers_[i].dwFlags & WHDR_DONE) {
+                    source_.fill(stereo_.data(), kBufferFrames);
+                    std::transform(stereo_.begin(), stereo_.end(), samples_[i].begin(), toSample);
+                    headers_[i].dwFlags &= ~WHDR_DONE;
+                    waveOutWrite(device_, &headers_[i], sizeof(WAVEHDR));
+                }
+            }
+            WaitForSingleObject(bufferDone_, INFINITE);
+        }
+    }
+
+    HWAVEOUT device_;
+    HANDLE bufferDone_;
+    AudioSource& source_;
+    std::vector<float> stereo_;
+    std::array<std::vector<std::int16_t>, kBufferCount> samples_;
+    std::array<WAVEHDR, kBufferCount> headers_;
+    std::atomic<bool> stopping_ = false;
+    std::thread feeder_;
+};
+
+}  // namespace
+
+std::unique_ptr<AudioOutput> openWaveOutAudioOutput(int sampleRate, AudioSource& source, std::string& failure)
+{
+    WAVEFORMATEX format{};
+    format.wFormatTag = WAVE_FORMAT_PCM;
+    format.nChannels = 2;
+    format.nSamplesPerSec = static_cast<DWORD>(sampleRate);
+    format.wBitsPerSample = 16;
+    format.nBlockAlign = format.nChannels * format.wBitsPerSample / 8;
+    format.nAvgBytesPerSec = format.nSamplesPerSec * format.nBlockAlign;
+    // Signalled each time the device finishes a buffer.
+    const HANDLE bufferDone = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    HWAVEOUT device = nullptr;
+    const MMRESULT result =
+        waveOutOpen(&device, WAVE_MAPPER, &format, reinterpret_cast<DWORD_PTR>(bufferDone), 0, CALLBACK_EVENT);
+    if (result != MMSYSERR_NOERROR) {
+        char text[MAXERRORLENGTH] = "";
+        waveOutGetErrorTextA(result, text, sizeof text);
+        failure = std::string("cannot open the default audio output: ") + text;
+        CloseHandle(bufferDone);
+        return nullptr;
+    }
+    return std::make_unique<WaveOutAudioOutput>(device, bufferDone, source);
+}

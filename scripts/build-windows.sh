@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Builds the two Windows programs with mingw-w64 and packages them with the
+# show's data, laid out as their working directory:
+#   scripts/build-windows.sh    -> dist/kelpwax-windows/ and dist/kelpwax-windows.zip
+# The data (and the programs' icon) come from the host build in build/, which
+# this builds first.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+host="$root/build"
+dist="$root/dist"
+package="$dist/kelpwax-windows"
+
+cmake -S "$root" -B "$host" >/dev/null
+cmake --build "$host" --target kelpwax-data -j2
+"$root/scripts/build-cross.sh" windows -DKELPWAX_DATA_DIR="$host/data"
+
+rm -rf "$package" "$package.zip"
+mkdir -p "$package"
+cp -R "$host/data/." "$package/"
+rm -f "$package/.generated"  # the generator's own stamp, not show data
+cp "$root/build-windows/platform/windows/kelpwax.exe" "$root/build-windows/platform/windows/kelpwax-fullscreen.exe" \
+  "$package/"
+if command -v zip >/dev/null; then
+  (cd "$dist" && zip -qr kelpwax-windows.zip kelpwax-windows)
+else
+  (cd "$dist" && python3 -m zipfile -c kelpwax-windows.zip kelpwax-windows)
+fi
+echo "$package"
+echo "$package.zip"
