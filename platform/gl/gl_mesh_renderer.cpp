@@ -12,7 +12,10 @@ namespace {
 
 // Matrices arrive as the row-vector records, 16 floats row by row; read by
 // OpenGL as column-major they are the transposes, so `M * v` computes v × M.
-// Direct3D clips depth to [0, w], OpenGL to [−w, w].
+// Direct3D clips depth to [0, w], OpenGL to [−w, w]. Direct3D puts pixel centres
+// on whole window coordinates, OpenGL on halves: the same vertex lands half a
+// pixel (of the 1280 × 720 target, whatever the render scale) further right and
+// down under Direct3D, so it is moved there.
 const char* const kVertexShader = R"(
 layout(location = 0) in vec3 position;
 layout(location = 1) in vec3 normal;
@@ -41,7 +44,7 @@ void main()
 {
     vec4 eyePosition = worldView * vec4(position, 1.0);
     vec4 clip = projection * eyePosition;
-    gl_Position = vec4(clip.xy, 2.0 * clip.z - clip.w, clip.w);
+    gl_Position = vec4(clip.xy + vec2(1.0 / 1280.0, -1.0 / 720.0) * clip.w, 2.0 * clip.z - clip.w, clip.w);
 
     vec3 ambient = vec3(0.0);
     vec3 diffuse = vec3(0.0);
