@@ -28,6 +28,35 @@ GLenum blendFactor(std::uint32_t blend)
     return GL_ONE;
 }
 
+// The bounds of the texels with any alpha, grown by a margin: a texel at mip
+// level n blends 2^n texels of the picture along each side, and the sprites are
+// drawn no smaller than a quarter, which samples up to level 2. Fragments
+// outside those bounds would all be transparent and discarded.
+TextureArea visibleAreaOf(const Picture& picture)
+{
+    constexpr int kMarginTexels = 8;
+    int left = picture.width, top = picture.height, right = -1, bottom = -1;
+    for (int y = 0; y < picture.height; ++y) {
+        const std::uint8_t* row = picture.rgba.data() + static_cast<std::size_t>(y) * picture.width * 4;
+        for (int x = 0; x < picture.width; ++x) {
+            if (row[4 * x + 3] != 0) {
+                left = std::min(left, x);
+                right = std::max(right, x);
+                top = std::min(top, y);
+                bottom = std::max(bottom, y);
+            }
+        }
+    }
+    if (right < 0) {
+        return {0, 0, 0, 0};
+    }
+    const auto across = static_cast<float>(picture.width);
+    const auto down = static_cast<float>(picture.height);
+    return {std::max(0, left - kMarginTexels) / across, std::max(0, top - kMarginTexels) / down,
+            std::min(picture.width, right + 1 + kMarginTexels) / across,
+            std::min(picture.height, bottom + 1 + kMarginTexels) / down};
+}
+
 }  // namespace
 
 GlDevice::GlDevice(PresentSurface* surface, int renderScale) : surface_(surface), renderScale_(std::max(1, renderScale))
@@ -255,6 +284,7 @@ const Texture* GlDevice::CreateTexture(const Picture& picture, std::string_view 
     texture->name = name;
     texture->width = picture.width;
     texture->height = picture.height;
+    texture->visibleArea = visibleAreaOf(picture);
     glGenTextures(1, &texture->id);
     glBindTexture(GL_TEXTURE_2D, texture->id);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);

@@ -203,14 +203,28 @@ void GlSpriteBatch::draw(const GlTexture& texture, const D3DXVECTOR3& centre, D3
         return;
     }
 
+    const TextureArea& area = texture.visibleArea;
+    if (area.right <= area.left || area.bottom <= area.top) {
+        return;  // wholly transparent: nothing would be drawn
+    }
     const int layer = layerFor(texture);
     const unsigned runTexture = layer < 0 ? texture.id : layerTexture_;
     const float layerCoord = static_cast<float>(std::max(layer, 0));
-    vertices_.push_back({originX, originY, depth, 0, 0, layerCoord, color});
-    vertices_.push_back({originX + acrossX, originY + acrossY, depth + acrossZ, 1, 0, layerCoord, color});
-    vertices_.push_back(
-        {originX + acrossX + downX, originY + acrossY + downY, depth + acrossZ + downZ, 1, 1, layerCoord, color});
-    vertices_.push_back({originX + downX, originY + downY, depth + downZ, 0, 1, layerCoord, color});
+    // The quad covers only the picture's visible area: the point (u, v) of the
+    // picture lies at origin + u × across + v × down.
+    const auto corner = [&](float u, float v) {
+        return Vertex{originX + u * acrossX + v * downX,
+                      originY + u * acrossY + v * downY,
+                      depth + u * acrossZ + v * downZ,
+                      u,
+                      v,
+                      layerCoord,
+                      color};
+    };
+    vertices_.push_back(corner(area.left, area.top));
+    vertices_.push_back(corner(area.right, area.top));
+    vertices_.push_back(corner(area.right, area.bottom));
+    vertices_.push_back(corner(area.left, area.bottom));
     if (runs_.empty() || runs_.back().textureId != runTexture) {
         runs_.push_back({runTexture, 1});
     } else {

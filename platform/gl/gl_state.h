@@ -25,8 +25,15 @@ struct FixedFunctionState {
     D3DMATERIAL9 material{};
 };
 
+// The part of a picture a sprite's quad needs to cover, in texture coordinates:
+// what lies outside is transparent at every mip level the show samples.
+struct TextureArea {
+    float left = 0, top = 0, right = 1, bottom = 1;
+};
+
 struct GlTexture final : Texture {
     unsigned id = 0;
+    TextureArea visibleArea;
     // The sprite batch's layer holding a copy of it, given on first draw; -1 for none yet.
     mutable int layer = -1;
 };

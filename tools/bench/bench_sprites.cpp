@@ -5,6 +5,8 @@
 // iteration: the passes and the batch should make none.
 #include <benchmark/benchmark.h>
 
+#include <chrono>
+
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -59,8 +61,9 @@ void ScrollerPassOnGlBatch(benchmark::State& state)
 }
 BENCHMARK(ScrollerPassOnGlBatch)->Unit(benchmark::kMicrosecond);
 
-// Beat 210, every pass drawing, presented to the hidden window and finished:
-// CPU time is the show's thread, fps the wall-clock rate of whole frames.
+// One frame at the play position given in tenths of a second (840: beat 210),
+// every pass drawing, presented to the hidden window and finished: CPU time is
+// the show's thread, fps the wall-clock rate of whole frames.
 void FrameOnGlDevice(benchmark::State& state)
 {
     enterShowDataDirectory();
@@ -71,7 +74,7 @@ void FrameOnGlDevice(benchmark::State& state)
     GlDevice device(window.get());
     const ShowAssets assets = loadShowAssets(device);
     setBlendFactors(device);
-    const BeatClock clock = BeatClock::fromSeconds(kBeat210Seconds);
+    const BeatClock clock = BeatClock::fromSeconds(static_cast<float>(state.range(0)) / 10);
     drawFrame(device, assets, clock);  // the driver compiles its shaders on first use
     device.finish();
     const long before = allocationCount();
@@ -82,7 +85,15 @@ void FrameOnGlDevice(benchmark::State& state)
     state.counters["allocations"] = allocationsPerIteration(before, state);
     state.counters["fps"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
-BENCHMARK(FrameOnGlDevice)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(FrameOnGlDevice)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Arg(100)
+    ->Arg(400)
+    ->Arg(840)
+    ->Arg(1102)
+    ->Arg(1300)
+    ->Arg(1500);
 
 // What start-up spends on the glyph set and the three pictures, decoding and
 // uploading, up to the textures being ready on the device.
@@ -116,3 +127,39 @@ void LoadGlyphsAndPictures(benchmark::State& state)
 BENCHMARK(LoadGlyphsAndPictures)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 
 }  // namespace
+
+// Walks the whole show every 0.5 s, timing each frame drawn and finished, to
+// find the busiest one: its position and time are the counters.
+void BusiestFrameOnGlDevice(benchmark::State& state)
+{
+    enterShowDataDirectory();
+    const std::unique_ptr<Window> window = openHiddenWindow(state);
+    if (!window) {
+        return;
+    }
+    GlDevice device(window.get());
+    const ShowAssets assets = loadShowAssets(device);
+    setBlendFactors(device);
+    for (float seconds = 0; seconds < 161; seconds += 10) {  // the driver compiles its shaders on first use
+        drawFrame(device, assets, BeatClock::fromSeconds(seconds));
+    }
+    device.finish();
+    double slowestMilliseconds = 0, slowestSeconds = 0;
+    for (auto _ : state) {
+        for (int halfSeconds = 0; halfSeconds <= 321; ++halfSeconds) {
+            const float seconds = 0.5f * static_cast<float>(halfSeconds);
+            const auto start = std::chrono::steady_clock::now();
+            drawFrame(device, assets, BeatClock::fromSeconds(seconds));
+            device.finish();
+            const double milliseconds =
+                std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+            if (milliseconds > slowestMilliseconds) {
+                slowestMilliseconds = milliseconds;
+                slowestSeconds = seconds;
+            }
+        }
+    }
+    state.counters["busiest_at_s"] = slowestSeconds;
+    state.counters["busiest_ms"] = slowestMilliseconds;
+}
+BENCHMARK(BusiestFrameOnGlDevice)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
