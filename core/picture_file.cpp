@@ -286,6 +286,7 @@ void createTexturesFromFiles(Device& device, std::span<TextureFile> files, const
                 stretchToPowersOfTwo(slot.picture);
             }
             slot.ready.store(true, std::memory_order_release);
+            slot.ready.notify_one();
         }
     };
 
@@ -309,10 +310,12 @@ void createTexturesFromFiles(Device& device, std::span<TextureFile> files, const
     // While a file is still decoding, the caller gets to answer its window.
     for (std::size_t i = 0; i < files.size(); ++i) {
         while (!decoded[i].ready.load(std::memory_order_acquire)) {
-            if (whileLoading) {
-                whileLoading();
+            if (!whileLoading) {
+                decoded[i].ready.wait(false, std::memory_order_acquire);
+                break;
             }
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            whileLoading();
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
         if (whileLoading) {
             whileLoading();

@@ -35,26 +35,50 @@ GLenum blendFactor(std::uint32_t blend)
 TextureArea visibleAreaOf(const Picture& picture)
 {
     constexpr int kMarginTexels = 8;
-    int left = picture.width, top = picture.height, right = -1, bottom = -1;
-    for (int y = 0; y < picture.height; ++y) {
-        const std::uint8_t* row = picture.rgba.data() + static_cast<std::size_t>(y) * picture.width * 4;
-        for (int x = 0; x < picture.width; ++x) {
-            if (row[4 * x + 3] != 0) {
-                left = std::min(left, x);
-                right = std::max(right, x);
-                top = std::min(top, y);
-                bottom = std::max(bottom, y);
+    const int width = picture.width;
+    const int height = picture.height;
+    const auto visible = [&](int x, int y) { return picture.rgba[(static_cast<std::size_t>(y) * width + x) * 4 + 3]; };
+    const auto rowIsVisible = [&](int y) {
+        for (int x = 0; x < width; ++x) {
+            if (visible(x, y)) {
+                return true;
+            }
+        }
+        return false;
+    };
+    // Each bound is found by scanning in from its edge and stops at the first
+    // visible texel, so an opaque picture costs a row and a column, not every texel.
+    int top = 0;
+    while (top < height && !rowIsVisible(top)) {
+        ++top;
+    }
+    if (top == height) {
+        return {0, 0, 0, 0};
+    }
+    int bottom = height;
+    while (!rowIsVisible(bottom - 1)) {
+        --bottom;
+    }
+    int left = width;
+    int right = 0;
+    for (int y = top; y < bottom; ++y) {
+        for (int x = 0; x < left; ++x) {
+            if (visible(x, y)) {
+                left = x;
+                break;
+            }
+        }
+        for (int x = width - 1; x >= right; --x) {
+            if (visible(x, y)) {
+                right = x + 1;
+                break;
             }
         }
     }
-    if (right < 0) {
-        return {0, 0, 0, 0};
-    }
-    const auto across = static_cast<float>(picture.width);
-    const auto down = static_cast<float>(picture.height);
+    const auto across = static_cast<float>(width);
+    const auto down = static_cast<float>(height);
     return {std::max(0, left - kMarginTexels) / across, std::max(0, top - kMarginTexels) / down,
-            std::min(picture.width, right + 1 + kMarginTexels) / across,
-            std::min(picture.height, bottom + 1 + kMarginTexels) / down};
+            std::min(width, right + kMarginTexels) / across, std::min(height, bottom + kMarginTexels) / down};
 }
 
 }  // namespace
