@@ -61,19 +61,38 @@ void ScrollerPassOnGlBatch(benchmark::State& state)
 }
 BENCHMARK(ScrollerPassOnGlBatch)->Unit(benchmark::kMicrosecond);
 
+// The show started on the real GL device with a hidden window, as the programs start it.
+struct ShowOnGlDevice {
+    std::unique_ptr<Window> window;
+    std::unique_ptr<GlDevice> device;
+    ShowAssets assets;
+};
+
+// False, with the benchmark skipped, when no OpenGL context can be made.
+bool startShowOnGlDevice(benchmark::State& state, ShowOnGlDevice& show)
+{
+    enterShowDataDirectory();
+    show.window = openHiddenWindow(state);
+    if (!show.window) {
+        return false;
+    }
+    show.device = std::make_unique<GlDevice>(show.window.get());
+    show.assets = loadShowAssets(*show.device);
+    setBlendFactors(*show.device);
+    return true;
+}
+
 // One frame at the play position given in tenths of a second (840: beat 210),
 // every pass drawing, presented to the hidden window and finished: CPU time is
 // the show's thread, fps the wall-clock rate of whole frames.
 void FrameOnGlDevice(benchmark::State& state)
 {
-    enterShowDataDirectory();
-    const std::unique_ptr<Window> window = openHiddenWindow(state);
-    if (!window) {
+    ShowOnGlDevice show;
+    if (!startShowOnGlDevice(state, show)) {
         return;
     }
-    GlDevice device(window.get());
-    const ShowAssets assets = loadShowAssets(device);
-    setBlendFactors(device);
+    GlDevice& device = *show.device;
+    const ShowAssets& assets = show.assets;
     const BeatClock clock = BeatClock::fromSeconds(static_cast<float>(state.range(0)) / 10);
     drawFrame(device, assets, clock);  // the driver compiles its shaders on first use
     device.finish();
@@ -126,20 +145,16 @@ void LoadGlyphsAndPictures(benchmark::State& state)
 }
 BENCHMARK(LoadGlyphsAndPictures)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 
-}  // namespace
-
 // Walks the whole show every 0.5 s, timing each frame drawn and finished, to
 // find the busiest one: its position and time are the counters.
 void BusiestFrameOnGlDevice(benchmark::State& state)
 {
-    enterShowDataDirectory();
-    const std::unique_ptr<Window> window = openHiddenWindow(state);
-    if (!window) {
+    ShowOnGlDevice show;
+    if (!startShowOnGlDevice(state, show)) {
         return;
     }
-    GlDevice device(window.get());
-    const ShowAssets assets = loadShowAssets(device);
-    setBlendFactors(device);
+    GlDevice& device = *show.device;
+    const ShowAssets& assets = show.assets;
     for (float seconds = 0; seconds < 161; seconds += 10) {  // the driver compiles its shaders on first use
         drawFrame(device, assets, BeatClock::fromSeconds(seconds));
     }
@@ -163,3 +178,5 @@ void BusiestFrameOnGlDevice(benchmark::State& state)
     state.counters["busiest_ms"] = slowestMilliseconds;
 }
 BENCHMARK(BusiestFrameOnGlDevice)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+
+}  // namespace
