@@ -28,10 +28,12 @@ struct MusicStream::State final : AudioSource {
     // Runs on the audio thread: decode straight into the device's buffer.
     void fill(float* stereo, int frameCount) override
     {
+        // The device asked for the buffer now; decoding it may take a while on a busy machine.
+        const auto pulled = output->pullTime();
         const int done = decoder->read(stereo, frameCount);
         std::transform(stereo, stereo + 2 * done, stereo, [](float sample) { return sample * kVolume; });
         std::fill(stereo + 2 * done, stereo + 2 * frameCount, 0.0f);
-        clock.recordCallback(frameCount, output->pullTime());
+        clock.recordCallback(frameCount, pulled);
     }
 };
 

@@ -39,8 +39,8 @@ float PlaybackClock::positionSeconds(TimePoint now) const
         return 0.0f;
     }
     const double elapsedSeconds = std::chrono::duration<double>(now - firstCallback_).count() - startSeconds_;
-    const double handed =
-        std::min(elapsedSeconds * sampleRate_, static_cast<double>(framesBeforeBuffer_ + bufferFrames_));
-    lastPositionFrames_ = std::max(lastPositionFrames_, handed - latencyFrames_);
+    const double heard = std::min(elapsedSeconds * sampleRate_ - latencyFrames_,
+                                  static_cast<double>(framesBeforeBuffer_ + bufferFrames_));
+    lastPositionFrames_ = std::max(lastPositionFrames_, heard);
     return static_cast<float>(lastPositionFrames_ / sampleRate_);
 }

@@ -4,9 +4,12 @@
 // before it and when. Callbacks arrive with scheduling noise, so their times
 // are smoothed into one running estimate of when the track's first frame was
 // handed over; between callbacks the position advances from that estimate
-// with elapsed time, but never past the buffer just handed over, and the
-// output latency (one device buffer) is taken off, so the position is what is
-// being heard.
+// with elapsed time, less the output latency (one device buffer), so the
+// position is what is being heard. It never passes the end of what has been
+// handed over: a device that stops taking buffers stops the position there.
+// A callback that comes late, as it does when other programs keep every core
+// busy, lands within the latency's slack and only nudges the estimate, so the
+// picture's motion does not stall with it.
 // Glossary: a frame is one sample per channel; seconds are frames / rate.
 #pragma once
 

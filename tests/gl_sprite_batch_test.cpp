@@ -189,4 +189,70 @@ TEST_F(GlSpriteTest, FramesAcrossTheShowAllocateNothingAfterStartUp)
     EXPECT_EQ(allocationCount() - before, 0);
 }
 
+// A hidden window of the target's size whose back buffer is read just before each swap.
+class BackBufferReader final : public PresentSurface {
+public:
+    explicit BackBufferReader(Window& window) : window_(window) {}
+    void drawableSize(int& width, int& height) const override { window_.drawableSize(width, height); }
+    bool keepsAspect() const override { return false; }
+    bool hasDepthBuffer() const override { return window_.hasDepthBuffer(); }
+    void swapBuffers() override
+    {
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        bottomUp.resize(std::size_t{kTargetWidth} * kTargetHeight * 4);
+        glReadPixels(0, 0, kTargetWidth, kTargetHeight, GL_RGBA, GL_UNSIGNED_BYTE, bottomUp.data());
+        window_.swapBuffers();
+    }
+
+    std::vector<std::uint8_t> bottomUp;
+
+private:
+    Window& window_;
+};
+
+// A window of the target's size is drawn into directly, with a depth buffer
+// deeper than the off-screen one. The driver blends into the window's pixel
+// format with its own rounding, so colours may differ by a level or two; a
+// depth test settled differently where the submarine and the cubes meet, or a
+// picture upside down, would differ by far more.
+TEST_F(GlSpriteTest, FramesDrawnStraightIntoTheWindowMatchOffScreenFrames)
+{
+    ASSERT_TRUE(showDataExists());
+    int width = 0, height = 0;
+    window_->drawableSize(width, height);
+    if (!window_->hasDepthBuffer() || width != kTargetWidth || height != kTargetHeight) {
+        GTEST_SKIP() << "this display gives no 1280 x 720 window with a depth buffer";
+    }
+    const ScopedWorkingDirectory inData(showDataDirectory());
+    testing::internal::CaptureStderr();
+    GlDevice offScreen(nullptr);
+    const ShowAssets offScreenAssets = loadShowAssets(offScreen);
+    BackBufferReader reader(*window_);
+    GlDevice inWindow(&reader);
+    const ShowAssets inWindowAssets = loadShowAssets(inWindow);
+    testing::internal::GetCapturedStderr();
+    setBlendFactors(offScreen);
+    setBlendFactors(inWindow);
+
+    for (const float seconds : {84.0f, 110.2f, 135.0f}) {
+        drawFrame(offScreen, offScreenAssets, BeatClock::fromSeconds(seconds));
+        std::vector<std::uint8_t> expected;
+        offScreen.readRenderTarget(expected);
+        drawFrame(inWindow, inWindowAssets, BeatClock::fromSeconds(seconds));
+        const std::size_t rowBytes = std::size_t{kTargetWidth} * 4;
+        int largest = 0;
+        for (int row = 0; row < kTargetHeight; ++row) {
+            const std::uint8_t* windowRow = reader.bottomUp.data() + (kTargetHeight - 1 - row) * rowBytes;
+            for (std::size_t i = 0; i < rowBytes; i += 4) {
+                for (std::size_t channel = 0; channel < 3; ++channel) {
+                    largest =
+                        std::max(largest, std::abs(expected[row * rowBytes + i + channel] - windowRow[i + channel]));
+                }
+            }
+        }
+        EXPECT_LE(largest, 2) << "largest difference in 255ths at " << seconds << " s";
+    }
+}
+
 }  // namespace

@@ -207,10 +207,26 @@ void GlDevice::finishReadback(int slot, std::vector<std::uint8_t>& rgba)
     glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
 }
 
+// The window's own back buffer is the render target whenever it has the
+// target's size: presenting is then only a swap, with no copy of every pixel.
+// Otherwise (supersampling, a letterboxed or resized window, no window) the
+// frame is drawn off-screen and scaled into the window.
+void GlDevice::bindRenderTarget()
+{
+    drawsIntoWindow_ = false;
+    if (surface_ && renderScale_ == 1) {
+        int width = 0;
+        int height = 0;
+        surface_->drawableSize(width, height);
+        drawsIntoWindow_ = surface_->hasDepthBuffer() && width == kTargetWidth && height == kTargetHeight;
+    }
+    glBindFramebuffer(GL_FRAMEBUFFER, drawsIntoWindow_ ? 0 : framebuffer_);
+    glViewport(0, 0, kTargetWidth * renderScale_, kTargetHeight * renderScale_);
+}
+
 void GlDevice::Clear(std::uint32_t flags, D3DCOLOR color, float z, std::uint32_t)
 {
-    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
-    glViewport(0, 0, kTargetWidth * renderScale_, kTargetHeight * renderScale_);
+    bindRenderTarget();
     GLbitfield mask = 0;
     if (flags & D3DCLEAR_TARGET) {
         glClearColor(((color >> 16) & 0xFF) / 255.0f, ((color >> 8) & 0xFF) / 255.0f, (color & 0xFF) / 255.0f,
@@ -227,8 +243,7 @@ void GlDevice::Clear(std::uint32_t flags, D3DCOLOR color, float z, std::uint32_t
 
 void GlDevice::BeginScene()
 {
-    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
-    glViewport(0, 0, kTargetWidth * renderScale_, kTargetHeight * renderScale_);
+    glBindFramebuffer(GL_FRAMEBUFFER, drawsIntoWindow_ ? 0 : framebuffer_);
 }
 
 void GlDevice::EndScene() {}
@@ -236,6 +251,10 @@ void GlDevice::EndScene() {}
 void GlDevice::Present()
 {
     if (!surface_) {
+        return;
+    }
+    if (drawsIntoWindow_) {
+        surface_->swapBuffers();
         return;
     }
     int drawableWidth = 0;

@@ -1,6 +1,7 @@
-// The device on OpenGL 3.3 core. Every pass draws into an off-screen render
-// target of 1280 × 720 logical pixels (optionally supersampled) with a 16-bit
-// depth buffer; Present scales it into the window's drawable.
+// The device on OpenGL 3.3 core. Every pass draws into a render target of
+// 1280 × 720 logical pixels with a 16-bit depth buffer: the window's back
+// buffer when it has that size, else an off-screen one (optionally
+// supersampled) that Present scales into the window's drawable.
 // Needs a current OpenGL context; no OpenGL header leaks out of this layer.
 #pragma once
 
@@ -15,7 +16,8 @@ class PresentSurface {
 public:
     virtual ~PresentSurface() = default;
     virtual void drawableSize(int& width, int& height) const = 0;  // in pixels, not window units
-    virtual bool keepsAspect() const = 0;  // letterbox instead of stretching to the whole drawable
+    virtual bool keepsAspect() const = 0;     // letterbox instead of stretching to the whole drawable
+    virtual bool hasDepthBuffer() const = 0;  // of 16 bits or more, so the device can draw straight into it
     virtual void swapBuffers() = 0;
 };
 
@@ -29,7 +31,7 @@ public:
     ~GlDevice() override;
 
     const FixedFunctionState& state() const { return state_; }
-    // The render target's pixels, RGBA8, rows from the top.
+    // The off-screen render target's pixels, RGBA8, rows from the top: for a device without a window.
     void readRenderTarget(std::vector<std::uint8_t>& rgba) const;
     // Waits until every command given so far has been carried out.
     void finish() const;
@@ -58,7 +60,10 @@ public:
     void DrawSubset(const Mesh& mesh, std::uint32_t subset) override;
 
 private:
+    void bindRenderTarget();
+
     PresentSurface* surface_;
+    bool drawsIntoWindow_ = false;
     int renderScale_;
     int maxTextureSide_ = 0;
     unsigned framebuffer_ = 0;

@@ -81,6 +81,9 @@ out vec4 colour;
 void main()
 {
     colour = vec4(diffuseColour.rgb + specularColour, diffuseColour.a);
+    // Depth in 16-bit steps whatever the buffer holds, so that where surfaces
+    // nearly meet, a deeper window buffer settles them as a 16-bit one does.
+    gl_FragDepth = round(gl_FragCoord.z * 65535.0) / 65535.0;
 }
 )";
 

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <bit>
 #include <cassert>
+#include <cmath>
 #include <string>
 
 #include "core/d3dx_math.h"
@@ -89,12 +90,38 @@ int mipLevelCount(int side)
     return std::bit_width(static_cast<unsigned>(side));
 }
 
+// Whether trilinear filtering would take all of its colour from one mip level:
+// the transform scales both axes alike (turning and moving as it likes), and by
+// a power of two, or enlarges. A sprite drawn at exactly half size then samples
+// only level 1, and bilinear sampling of the nearest level gives the same
+// colours for a fraction of the work. The tolerance keeps the weight of a
+// second level under 1/256.
+bool selectsOneMipLevel(const D3DXMATRIX& transform)
+{
+    constexpr float kTolerance = 1.0f / 256;
+    const auto& m = transform.m;
+    const float acrossLength = std::hypot(m[0][0], m[0][1]);
+    const float downLength = std::hypot(m[1][0], m[1][1]);
+    const float skew = m[0][0] * m[1][0] + m[0][1] * m[1][1];
+    if (acrossLength <= 0 || std::abs(acrossLength - downLength) > kTolerance * acrossLength ||
+        std::abs(skew) > kTolerance * acrossLength * downLength) {
+        return false;
+    }
+    const float level = -std::log2(acrossLength);
+    return level <= kTolerance || std::abs(level - std::round(level)) <= kTolerance;
+}
+
 }  // namespace
 
 GlSpriteBatch::GlSpriteBatch() : transform_(D3DXMatrixIdentity())
 {
     pictureProgram_ = linkSpriteProgram(kPictureSampler);
     layerProgram_ = linkSpriteProgram(kLayerSampler);
+    glGenSamplers(1, &oneLevelSampler_);
+    glSamplerParameteri(oneLevelSampler_, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_NEAREST);
+    glSamplerParameteri(oneLevelSampler_, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glSamplerParameteri(oneLevelSampler_, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glSamplerParameteri(oneLevelSampler_, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
     glGenVertexArrays(1, &vertexArray_);
     glGenBuffers(1, &vertexBuffer_);
     glGenBuffers(1, &indexBuffer_);
@@ -131,6 +158,7 @@ GlSpriteBatch::~GlSpriteBatch()
     glDeleteBuffers(1, &indexBuffer_);
     glDeleteBuffers(1, &vertexBuffer_);
     glDeleteVertexArrays(1, &vertexArray_);
+    glDeleteSamplers(1, &oneLevelSampler_);
     glDeleteProgram(layerProgram_);
     glDeleteProgram(pictureProgram_);
 }
@@ -225,8 +253,9 @@ void GlSpriteBatch::draw(const GlTexture& texture, const D3DXVECTOR3& centre, D3
     vertices_.push_back(corner(area.right, area.top));
     vertices_.push_back(corner(area.right, area.bottom));
     vertices_.push_back(corner(area.left, area.bottom));
-    if (runs_.empty() || runs_.back().textureId != runTexture) {
-        runs_.push_back({runTexture, 1});
+    const bool oneLevel = selectsOneMipLevel(transform_);
+    if (runs_.empty() || runs_.back().textureId != runTexture || runs_.back().oneLevel != oneLevel) {
+        runs_.push_back({runTexture, oneLevel, 1});
     } else {
         ++runs_.back().spriteCount;
     }
@@ -273,6 +302,7 @@ void GlSpriteBatch::end(const RenderStates& states)
         if (program) {
             glUseProgram(program);
             glBindTexture(layered ? GL_TEXTURE_2D_ARRAY : GL_TEXTURE_2D, run.textureId);
+            glBindSampler(0, run.oneLevel ? oneLevelSampler_ : 0);
             glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(run.spriteCount * 6), GL_UNSIGNED_INT,
                            reinterpret_cast<void*>(firstSprite * 6 * sizeof(GLuint)));
         }
@@ -284,6 +314,7 @@ void GlSpriteBatch::end(const RenderStates& states)
         glEnable(GL_CULL_FACE);
     }
     applyDepthAndBlend(states);
+    glBindSampler(0, 0);
     glUseProgram(0);
     glBindVertexArray(0);
 }

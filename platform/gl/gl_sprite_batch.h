@@ -39,6 +39,7 @@ private:
     };
     struct Run {
         unsigned textureId;  // layerTexture_ for sprites drawn from layers
+        bool oneLevel;       // every sprite's scale selects exactly one mip level
         std::size_t spriteCount;
     };
     struct LayerCopy {
@@ -60,6 +61,7 @@ private:
     unsigned vertexArray_ = 0;
     unsigned vertexBuffer_ = 0;
     unsigned indexBuffer_ = 0;
+    unsigned oneLevelSampler_ = 0;
     unsigned layerTexture_ = 0;  // 0 where the driver cannot copy between textures
     int layersGiven_ = 0;
     std::vector<LayerCopy> pendingLayerCopies_;

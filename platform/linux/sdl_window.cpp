@@ -12,6 +12,7 @@
 namespace {
 
 constexpr const char* kTitle = "Tidewobbler";
+constexpr int kDepthBits = 16;
 
 bool isDisplayless(const char* driver)
 {
@@ -121,7 +122,9 @@ std::unique_ptr<Window> Window::open(WindowMode mode, std::string& error)
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
-    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 0);
+    // The device draws straight into the back buffer when it has a depth buffer
+    // at least as deep as the show's depth tests need.
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, kDepthBits);
 
     Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_ALLOW_HIGHDPI | SDL_WINDOW_HIDDEN;
     std::unique_ptr<Window> self(new Window);
@@ -136,6 +139,8 @@ std::unique_ptr<Window> Window::open(WindowMode mode, std::string& error)
                 ". Install a driver that supports OpenGL 3.3 (Debian: libgl1-mesa-dri).";
         return nullptr;
     }
+    int depthBits = 0;
+    self->hasDepthBuffer_ = SDL_GL_GetAttribute(SDL_GL_DEPTH_SIZE, &depthBits) == 0 && depthBits >= kDepthBits;
     setWindowIcon(self->window_);
 
     if (mode != WindowMode::hidden) {
