@@ -90,14 +90,15 @@ int mipLevelCount(int side)
     return std::bit_width(static_cast<unsigned>(side));
 }
 
-// Whether trilinear filtering would take all of its colour from one mip level:
-// the transform scales both axes alike (turning and moving as it likes), and by
-// a power of two, or enlarges. A sprite drawn at exactly half size then samples
-// only level 1, and bilinear sampling of the nearest level gives the same
-// colours for a fraction of the work. The tolerance keeps the weight of a
-// second level under 1/256.
-bool selectsOneMipLevel(const D3DXMATRIX& transform)
+// Trilinear filtering takes all of a sprite's colour from one mip level when
+// its transform scales both axes alike (turning and moving as it likes) and
+// either enlarges, taking the base level, or shrinks by a power of two: the
+// record drawn at exactly half size samples only level 1. Bilinear sampling
+// of that one level gives the same colours for a fraction of the work. The
+// tolerance keeps the weight of a second level under 1/256.
+GlSpriteBatch::Sampling samplingFor(const D3DXMATRIX& transform)
 {
+    using enum GlSpriteBatch::Sampling;
     constexpr float kTolerance = 1.0f / 256;
     const auto& m = transform.m;
     const float acrossLength = std::hypot(m[0][0], m[0][1]);
@@ -105,10 +106,24 @@ bool selectsOneMipLevel(const D3DXMATRIX& transform)
     const float skew = m[0][0] * m[1][0] + m[0][1] * m[1][1];
     if (acrossLength <= 0 || std::abs(acrossLength - downLength) > kTolerance * acrossLength ||
         std::abs(skew) > kTolerance * acrossLength * downLength) {
-        return false;
+        return trilinear;
     }
     const float level = -std::log2(acrossLength);
-    return level <= kTolerance || std::abs(level - std::round(level)) <= kTolerance;
+    if (level <= kTolerance) {
+        return baseLevel;
+    }
+    return std::abs(level - std::round(level)) <= kTolerance ? nearestLevel : trilinear;
+}
+
+GLuint makeSampler(GLenum minifying)
+{
+    GLuint sampler = 0;
+    glGenSamplers(1, &sampler);
+    glSamplerParameteri(sampler, GL_TEXTURE_MIN_FILTER, minifying);
+    glSamplerParameteri(sampler, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glSamplerParameteri(sampler, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glSamplerParameteri(sampler, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    return sampler;
 }
 
 }  // namespace
@@ -117,11 +132,9 @@ GlSpriteBatch::GlSpriteBatch() : transform_(D3DXMatrixIdentity())
 {
     pictureProgram_ = linkSpriteProgram(kPictureSampler);
     layerProgram_ = linkSpriteProgram(kLayerSampler);
-    glGenSamplers(1, &oneLevelSampler_);
-    glSamplerParameteri(oneLevelSampler_, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_NEAREST);
-    glSamplerParameteri(oneLevelSampler_, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    glSamplerParameteri(oneLevelSampler_, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-    glSamplerParameteri(oneLevelSampler_, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    // No sampler for trilinear: the textures' own parameters ask for it.
+    samplers_[static_cast<int>(Sampling::nearestLevel)] = makeSampler(GL_LINEAR_MIPMAP_NEAREST);
+    samplers_[static_cast<int>(Sampling::baseLevel)] = makeSampler(GL_LINEAR);
     glGenVertexArrays(1, &vertexArray_);
     glGenBuffers(1, &vertexBuffer_);
     glGenBuffers(1, &indexBuffer_);
@@ -158,7 +171,7 @@ GlSpriteBatch::~GlSpriteBatch()
     glDeleteBuffers(1, &indexBuffer_);
     glDeleteBuffers(1, &vertexBuffer_);
     glDeleteVertexArrays(1, &vertexArray_);
-    glDeleteSamplers(1, &oneLevelSampler_);
+    glDeleteSamplers(static_cast<GLsizei>(samplers_.size()), samplers_.data());
     glDeleteProgram(layerProgram_);
     glDeleteProgram(pictureProgram_);
 }
@@ -253,9 +266,9 @@ void GlSpriteBatch::draw(const GlTexture& texture, const D3DXVECTOR3& centre, D3
     vertices_.push_back(corner(area.right, area.top));
     vertices_.push_back(corner(area.right, area.bottom));
     vertices_.push_back(corner(area.left, area.bottom));
-    const bool oneLevel = selectsOneMipLevel(transform_);
-    if (runs_.empty() || runs_.back().textureId != runTexture || runs_.back().oneLevel != oneLevel) {
-        runs_.push_back({runTexture, oneLevel, 1});
+    const Sampling sampling = samplingFor(transform_);
+    if (runs_.empty() || runs_.back().textureId != runTexture || runs_.back().sampling != sampling) {
+        runs_.push_back({runTexture, sampling, 1});
     } else {
         ++runs_.back().spriteCount;
     }
@@ -302,7 +315,7 @@ void GlSpriteBatch::end(const RenderStates& states)
         if (program) {
             glUseProgram(program);
             glBindTexture(layered ? GL_TEXTURE_2D_ARRAY : GL_TEXTURE_2D, run.textureId);
-            glBindSampler(0, run.oneLevel ? oneLevelSampler_ : 0);
+            glBindSampler(0, samplers_[static_cast<int>(run.sampling)]);
             glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(run.spriteCount * 6), GL_UNSIGNED_INT,
                            reinterpret_cast<void*>(firstSprite * 6 * sizeof(GLuint)));
         }

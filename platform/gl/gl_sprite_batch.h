@@ -8,12 +8,16 @@
 // texture, then still draws as one run.
 #pragma once
 
+#include <array>
 #include <vector>
 
 #include "platform/gl/gl_state.h"
 
 class GlSpriteBatch {
 public:
+    // How a run of sprites samples its texture: what its scale makes of trilinear filtering.
+    enum class Sampling { trilinear, nearestLevel, baseLevel };
+
     GlSpriteBatch();
     ~GlSpriteBatch();
     GlSpriteBatch(const GlSpriteBatch&) = delete;
@@ -39,7 +43,7 @@ private:
     };
     struct Run {
         unsigned textureId;  // layerTexture_ for sprites drawn from layers
-        bool oneLevel;       // every sprite's scale selects exactly one mip level
+        Sampling sampling;
         std::size_t spriteCount;
     };
     struct LayerCopy {
@@ -61,8 +65,8 @@ private:
     unsigned vertexArray_ = 0;
     unsigned vertexBuffer_ = 0;
     unsigned indexBuffer_ = 0;
-    unsigned oneLevelSampler_ = 0;
-    unsigned layerTexture_ = 0;  // 0 where the driver cannot copy between textures
+    std::array<unsigned, 3> samplers_{};  // by Sampling; 0 for trilinear, the textures' own
+    unsigned layerTexture_ = 0;           // 0 where the driver cannot copy between textures
     int layersGiven_ = 0;
     std::vector<LayerCopy> pendingLayerCopies_;
 };
