@@ -7,6 +7,8 @@
 
 #include <epoxy/gl.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <memory>
 
@@ -189,13 +191,80 @@ TEST_F(GlSpriteTest, FramesAcrossTheShowAllocateNothingAfterStartUp)
     EXPECT_EQ(allocationCount() - before, 0);
 }
 
+// A ring like a record's: opaque between the radii, with a soft outer edge
+// and a clear hole, and a pattern that differs at every mip level.
+Picture ringPicture(int side)
+{
+    Picture ring{side, side, std::vector<std::uint8_t>(static_cast<std::size_t>(side) * side * 4)};
+    for (int y = 0; y < side; ++y) {
+        for (int x = 0; x < side; ++x) {
+            const float distance = std::hypot(x + 0.5f - side / 2.0f, y + 0.5f - side / 2.0f) / (side / 2.0f);
+            const float alpha = std::clamp((1.0f - distance) * 40.0f, 0.0f, 1.0f) * (distance > 0.1f ? 1.0f : 0.0f);
+            std::uint8_t* texel = &ring.rgba[(static_cast<std::size_t>(y) * side + x) * 4];
+            texel[0] = static_cast<std::uint8_t>(x * 7 ^ y * 3);
+            texel[1] = static_cast<std::uint8_t>((x / 3 + y / 5) * 11);
+            texel[2] = static_cast<std::uint8_t>(x + y);
+            texel[3] = static_cast<std::uint8_t>(std::lround(alpha * 255));
+        }
+    }
+    return ring;
+}
+
+// An opaque sprite spares the batch the sprites it hides. The frame must come
+// out exactly as when each sprite is drawn in a batch of its own, with the
+// covering ones turned, at half size and at full size, over soft edges and
+// through holes.
+TEST_F(GlSpriteTest, SpritesHiddenByOpaqueOnesLookAsIfDrawnOneByOne)
+{
+    GlDevice device(nullptr);
+    const Texture* backdrop = device.CreateTexture(ringPicture(1024), "backdrop");
+    const Texture* ring = device.CreateTexture(ringPicture(512), "ring");
+    struct Placement {
+        const Texture* texture;
+        float scale, turn, x, y;
+    };
+    const Placement placements[] = {
+        {backdrop, 2.0f, 0.0f, 640, 360},
+        {ring, 0.5f, 0.3f, 500, 300},
+        {ring, 1.0f, 2.0f, 700, 380},
+        {ring, 0.5f, -1.0f, 720, 400},
+    };
+    const auto draw = [&](const Placement& placement) {
+        const D3DXQUATERNION turn = D3DXQuaternionRotationYawPitchRoll(0, 0, placement.turn);
+        const D3DXVECTOR3 translation = {placement.x, placement.y, 0};
+        device.SpriteSetTransform(D3DXMatrixAffineTransformation(placement.scale, nullptr, &turn, &translation));
+        device.SpriteDraw(*placement.texture, {256, 256, 0}, 0xFFFFFFFF);
+    };
+    const auto frame = [&](bool batchOfEach) {
+        device.Clear(D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF203040, 1, 0);
+        device.BeginScene();
+        device.SetRenderState(D3DRS_ZENABLE, 0);
+        device.SpriteBegin(D3DXSPRITE_SORT_DEPTH_BACKTOFRONT);
+        for (const Placement& placement : placements) {
+            draw(placement);
+            if (batchOfEach) {
+                device.SpriteEnd();
+                device.SpriteBegin(D3DXSPRITE_SORT_DEPTH_BACKTOFRONT);
+            }
+        }
+        device.SpriteEnd();
+        device.EndScene();
+        std::vector<std::uint8_t> pixels;
+        device.readRenderTarget(pixels);
+        return pixels;
+    };
+    const std::vector<std::uint8_t> oneByOne = frame(true);
+    const std::vector<std::uint8_t> together = frame(false);
+    EXPECT_TRUE(oneByOne == together);
+}
+
 // A hidden window of the target's size whose back buffer is read just before each swap.
 class BackBufferReader final : public PresentSurface {
 public:
     explicit BackBufferReader(Window& window) : window_(window) {}
     void drawableSize(int& width, int& height) const override { window_.drawableSize(width, height); }
     bool keepsAspect() const override { return false; }
-    bool hasDepthBuffer() const override { return window_.hasDepthBuffer(); }
+    bool hasDepthAndStencil() const override { return window_.hasDepthAndStencil(); }
     void swapBuffers() override
     {
         glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
@@ -221,8 +290,8 @@ TEST_F(GlSpriteTest, FramesDrawnStraightIntoTheWindowMatchOffScreenFrames)
     ASSERT_TRUE(showDataExists());
     int width = 0, height = 0;
     window_->drawableSize(width, height);
-    if (!window_->hasDepthBuffer() || width != kTargetWidth || height != kTargetHeight) {
-        GTEST_SKIP() << "this display gives no 1280 x 720 window with a depth buffer";
+    if (!window_->hasDepthAndStencil() || width != kTargetWidth || height != kTargetHeight) {
+        GTEST_SKIP() << "this display gives no 1280 x 720 window with depth and stencil";
     }
     const ScopedWorkingDirectory inData(showDataDirectory());
     testing::internal::CaptureStderr();

@@ -3,6 +3,7 @@
 #include "platform/gl/gl_api.h"
 
 #include <algorithm>
+#include <array>
 
 #include "core/d3dx_math.h"
 #include "core/picture_file.h"
@@ -81,6 +82,82 @@ TextureArea visibleAreaOf(const Picture& picture)
             std::min(width, right + kMarginTexels) / across, std::min(height, bottom + kMarginTexels) / down};
 }
 
+// The largest rectangle of ones in a grid of cells, as (left, top, right, bottom) in cells.
+std::array<int, 4> largestRectangleOfOnes(const std::vector<std::uint8_t>& cells, int columns, int rows)
+{
+    std::array<int, 4> best{};
+    int bestArea = 0;
+    std::vector<int> heights(columns + 1, 0);  // the extra column, always 0, empties the stack at each row's end
+    std::vector<int> rising;
+    for (int row = 0; row < rows; ++row) {
+        for (int column = 0; column < columns; ++column) {
+            heights[column] = cells[static_cast<std::size_t>(row) * columns + column] ? heights[column] + 1 : 0;
+        }
+        rising.clear();
+        for (int column = 0; column <= columns; ++column) {
+            while (!rising.empty() && heights[rising.back()] >= heights[column]) {
+                const int height = heights[rising.back()];
+                rising.pop_back();
+                const int left = rising.empty() ? 0 : rising.back() + 1;
+                if (height * (column - left) > bestArea) {
+                    bestArea = height * (column - left);
+                    best = {left, row + 1 - height, column, row + 1};
+                }
+            }
+            rising.push_back(column);
+        }
+    }
+    return best;
+}
+
+// Up to four rectangles of wholly opaque texels that do not overlap, largest
+// first, found on a grid of 16 × 16 blocks (a record's hole in the middle
+// leaves room on all four sides of it). Sides inside the picture are pulled in
+// by the same margin as the visible area's, so every mip level down to 2 is
+// opaque over them too; a side on the picture's edge needs none, as sampling
+// clamps there. Glyph-sized pictures are not searched: covers pay off on big ones.
+std::vector<TextureArea> opaqueAreasOf(const Picture& picture)
+{
+    constexpr int kBlock = 16;
+    constexpr int kMarginTexels = 8;
+    constexpr int kSmallestSearched = 256;
+    constexpr int kMostAreas = 4;
+    constexpr int kFewestBlocks = 16;
+    const int width = picture.width;
+    const int height = picture.height;
+    if (width < kSmallestSearched || height < kSmallestSearched) {
+        return {};
+    }
+    const int columns = width / kBlock;
+    const int rows = height / kBlock;
+    std::vector<std::uint8_t> opaqueBlocks(static_cast<std::size_t>(columns) * rows, 1);
+    for (int y = 0; y < rows * kBlock; ++y) {
+        const std::uint8_t* texel = picture.rgba.data() + static_cast<std::size_t>(y) * width * 4;
+        std::uint8_t* blocks = opaqueBlocks.data() + static_cast<std::size_t>(y / kBlock) * columns;
+        for (int x = 0; x < columns * kBlock; ++x) {
+            blocks[x / kBlock] &= texel[x * 4 + 3] == 255;
+        }
+    }
+    std::vector<TextureArea> areas;
+    for (int found = 0; found < kMostAreas; ++found) {
+        const auto [left, top, right, bottom] = largestRectangleOfOnes(opaqueBlocks, columns, rows);
+        if ((right - left) * (bottom - top) < kFewestBlocks) {
+            break;
+        }
+        for (int row = top; row < bottom; ++row) {
+            std::fill_n(opaqueBlocks.begin() + static_cast<std::ptrdiff_t>(row) * columns + left, right - left, 0);
+        }
+        const auto edge = [&](int block, int blocks, int inwards) {
+            return block * kBlock + (block > 0 && block < blocks ? inwards * kMarginTexels : 0);
+        };
+        areas.push_back({static_cast<float>(edge(left, columns, 1)) / width,
+                         static_cast<float>(edge(top, rows, 1)) / height,
+                         static_cast<float>(edge(right, columns, -1)) / width,
+                         static_cast<float>(edge(bottom, rows, -1)) / height});
+    }
+    return areas;
+}
+
 }  // namespace
 
 GlDevice::GlDevice(PresentSurface* surface, int renderScale) : surface_(surface), renderScale_(std::max(1, renderScale))
@@ -96,12 +173,13 @@ GlDevice::GlDevice(PresentSurface* surface, int renderScale) : surface_(surface)
 
     glGenRenderbuffers(1, &depthBuffer_);
     glBindRenderbuffer(GL_RENDERBUFFER, depthBuffer_);
-    glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT16, width, height);
+    // Depth is kept in 16-bit steps by the mesh shader; the stencil serves the sprite batch.
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, width, height);
 
     glGenFramebuffers(1, &framebuffer_);
     glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
     glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, colorTexture_, 0);
-    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, depthBuffer_);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, depthBuffer_);
     glViewport(0, 0, width, height);
 
     // Clockwise triangles are the front faces, counter-clockwise ones are culled.
@@ -218,7 +296,7 @@ void GlDevice::bindRenderTarget()
         int width = 0;
         int height = 0;
         surface_->drawableSize(width, height);
-        drawsIntoWindow_ = surface_->hasDepthBuffer() && width == kTargetWidth && height == kTargetHeight;
+        drawsIntoWindow_ = surface_->hasDepthAndStencil() && width == kTargetWidth && height == kTargetHeight;
     }
     glBindFramebuffer(GL_FRAMEBUFFER, drawsIntoWindow_ ? 0 : framebuffer_);
     glViewport(0, 0, kTargetWidth * renderScale_, kTargetHeight * renderScale_);
@@ -328,6 +406,7 @@ const Texture* GlDevice::CreateTexture(const Picture& picture, std::string_view 
     texture->width = picture.width;
     texture->height = picture.height;
     texture->visibleArea = visibleAreaOf(picture);
+    texture->opaqueAreas = opaqueAreasOf(picture);
     glGenTextures(1, &texture->id);
     glBindTexture(GL_TEXTURE_2D, texture->id);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);

@@ -1,5 +1,5 @@
 // The device on OpenGL 3.3 core. Every pass draws into a render target of
-// 1280 × 720 logical pixels with a 16-bit depth buffer: the window's back
+// 1280 × 720 logical pixels with depth in 16-bit steps: the window's back
 // buffer when it has that size, else an off-screen one (optionally
 // supersampled) that Present scales into the window's drawable.
 // Needs a current OpenGL context; no OpenGL header leaks out of this layer.
@@ -16,8 +16,9 @@ class PresentSurface {
 public:
     virtual ~PresentSurface() = default;
     virtual void drawableSize(int& width, int& height) const = 0;  // in pixels, not window units
-    virtual bool keepsAspect() const = 0;     // letterbox instead of stretching to the whole drawable
-    virtual bool hasDepthBuffer() const = 0;  // of 16 bits or more, so the device can draw straight into it
+    virtual bool keepsAspect() const = 0;  // letterbox instead of stretching to the whole drawable
+    // Depth of 16 bits or more and an 8-bit stencil, so the device can draw straight into it.
+    virtual bool hasDepthAndStencil() const = 0;
     virtual void swapBuffers() = 0;
 };
 

@@ -81,8 +81,9 @@ out vec4 colour;
 void main()
 {
     colour = vec4(diffuseColour.rgb + specularColour, diffuseColour.a);
-    // Depth in 16-bit steps whatever the buffer holds, so that where surfaces
-    // nearly meet, a deeper window buffer settles them as a 16-bit one does.
+    // Depth in 16-bit steps, the precision the show is made for, whatever the
+    // buffer holds: where surfaces nearly meet they are settled as a 16-bit
+    // buffer settles them.
     gl_FragDepth = round(gl_FragCoord.z * 65535.0) / 65535.0;
 }
 )";

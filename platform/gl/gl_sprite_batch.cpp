@@ -8,6 +8,7 @@
 #include <bit>
 #include <cassert>
 #include <cmath>
+#include <optional>
 #include <string>
 
 #include "core/d3dx_math.h"
@@ -16,6 +17,9 @@ namespace {
 
 // Enough for every sprite of the show's busiest pass; more grows the buffers.
 constexpr std::size_t kInitialSpriteCapacity = 2048;
+// Covers are numbered in an 8-bit stencil; sprites beyond that many cover nothing.
+constexpr int kMaxCovers = 255;
+constexpr std::size_t kMaxCoverQuads = 1024;
 
 // Layers for every character code that can have a glyph picture.
 constexpr int kLayerSide = 128;
@@ -63,10 +67,18 @@ void main()
 }
 )";
 
-GLuint linkSpriteProgram(const char* samplerHeader)
+// Covers are drawn into the stencil alone: their colour is never written.
+const char* const kCoverFragmentShader = R"(
+out vec4 fragColor;
+void main()
 {
-    const GLuint program =
-        buildGlProgram(kVertexShader, std::string(samplerHeader) + kFragmentShader, "no picture or text is drawn");
+    fragColor = vec4(0.0);
+}
+)";
+
+GLuint linkSpriteProgram(const std::string& fragmentShader, const char* purpose)
+{
+    const GLuint program = buildGlProgram(kVertexShader, fragmentShader, purpose);
     if (program) {
         glUseProgram(program);
         glUniform2f(glGetUniformLocation(program, "targetSize"), kTargetWidth, kTargetHeight);
@@ -90,29 +102,40 @@ int mipLevelCount(int side)
     return std::bit_width(static_cast<unsigned>(side));
 }
 
-// Trilinear filtering takes all of a sprite's colour from one mip level when
-// its transform scales both axes alike (turning and moving as it likes) and
-// either enlarges, taking the base level, or shrinks by a power of two: the
-// record drawn at exactly half size samples only level 1. Bilinear sampling
-// of that one level gives the same colours for a fraction of the work. The
-// tolerance keeps the weight of a second level under 1/256.
-GlSpriteBatch::Sampling samplingFor(const D3DXMATRIX& transform)
+constexpr float kScaleTolerance = 1.0f / 256;
+
+// For a transform that scales both axes alike (turning and moving as it
+// likes), the mip level its scale selects, negative when it enlarges; none
+// for any other transform.
+std::optional<float> mipLevelOf(const D3DXMATRIX& transform)
 {
-    using enum GlSpriteBatch::Sampling;
-    constexpr float kTolerance = 1.0f / 256;
     const auto& m = transform.m;
     const float acrossLength = std::hypot(m[0][0], m[0][1]);
     const float downLength = std::hypot(m[1][0], m[1][1]);
     const float skew = m[0][0] * m[1][0] + m[0][1] * m[1][1];
-    if (acrossLength <= 0 || std::abs(acrossLength - downLength) > kTolerance * acrossLength ||
-        std::abs(skew) > kTolerance * acrossLength * downLength) {
+    if (acrossLength <= 0 || std::abs(acrossLength - downLength) > kScaleTolerance * acrossLength ||
+        std::abs(skew) > kScaleTolerance * acrossLength * downLength) {
+        return std::nullopt;
+    }
+    return -std::log2(acrossLength);
+}
+
+// Trilinear filtering takes all of a sprite's colour from one mip level when
+// it scales both axes alike and either enlarges, taking the base level, or
+// shrinks by a power of two: the record drawn at exactly half size samples
+// only level 1. Bilinear sampling of that one level gives the same colours for
+// a fraction of the work. The tolerance keeps the weight of a second level
+// under 1/256.
+GlSpriteBatch::Sampling samplingFor(std::optional<float> level)
+{
+    using enum GlSpriteBatch::Sampling;
+    if (!level) {
         return trilinear;
     }
-    const float level = -std::log2(acrossLength);
-    if (level <= kTolerance) {
+    if (*level <= kScaleTolerance) {
         return baseLevel;
     }
-    return std::abs(level - std::round(level)) <= kTolerance ? nearestLevel : trilinear;
+    return std::abs(*level - std::round(*level)) <= kScaleTolerance ? nearestLevel : trilinear;
 }
 
 GLuint makeSampler(GLenum minifying)
@@ -130,8 +153,11 @@ GLuint makeSampler(GLenum minifying)
 
 GlSpriteBatch::GlSpriteBatch() : transform_(D3DXMatrixIdentity())
 {
-    pictureProgram_ = linkSpriteProgram(kPictureSampler);
-    layerProgram_ = linkSpriteProgram(kLayerSampler);
+    pictureProgram_ = linkSpriteProgram(std::string(kPictureSampler) + kFragmentShader, "no picture or text is drawn");
+    layerProgram_ = linkSpriteProgram(std::string(kLayerSampler) + kFragmentShader, "no picture or text is drawn");
+    coverProgram_ = linkSpriteProgram(kCoverFragmentShader, "sprites are drawn in full under opaque ones");
+    coverVertices_.reserve(4 * kMaxCoverQuads);
+    coverQuadRefs_.reserve(kMaxCoverQuads);
     // No sampler for trilinear: the textures' own parameters ask for it.
     samplers_[static_cast<int>(Sampling::nearestLevel)] = makeSampler(GL_LINEAR_MIPMAP_NEAREST);
     samplers_[static_cast<int>(Sampling::baseLevel)] = makeSampler(GL_LINEAR);
@@ -172,6 +198,7 @@ GlSpriteBatch::~GlSpriteBatch()
     glDeleteBuffers(1, &vertexBuffer_);
     glDeleteVertexArrays(1, &vertexArray_);
     glDeleteSamplers(static_cast<GLsizei>(samplers_.size()), samplers_.data());
+    glDeleteProgram(coverProgram_);
     glDeleteProgram(layerProgram_);
     glDeleteProgram(pictureProgram_);
 }
@@ -210,6 +237,9 @@ void GlSpriteBatch::begin(std::uint32_t)
 {
     vertices_.clear();
     runs_.clear();
+    coverVertices_.clear();
+    coverQuadRefs_.clear();
+    coverCount_ = 0;
     spriteCount_ = 0;
     transform_ = D3DXMatrixIdentity();
 }
@@ -262,16 +292,65 @@ void GlSpriteBatch::draw(const GlTexture& texture, const D3DXVECTOR3& centre, D3
                       layerCoord,
                       color};
     };
-    vertices_.push_back(corner(area.left, area.top));
-    vertices_.push_back(corner(area.right, area.top));
-    vertices_.push_back(corner(area.right, area.bottom));
-    vertices_.push_back(corner(area.left, area.bottom));
-    const Sampling sampling = samplingFor(transform_);
-    if (runs_.empty() || runs_.back().textureId != runTexture || runs_.back().sampling != sampling) {
-        runs_.push_back({runTexture, sampling, 1});
+    const auto pushQuad = [&](std::vector<Vertex>& quads, const TextureArea& over) {
+        quads.push_back(corner(over.left, over.top));
+        quads.push_back(corner(over.right, over.top));
+        quads.push_back(corner(over.right, over.bottom));
+        quads.push_back(corner(over.left, over.bottom));
+    };
+    pushQuad(vertices_, area);
+
+    // A sprite opaque over part of its quad covers what the sprites before it
+    // drew there. That holds at mip levels down to 1 (half size) and with the
+    // picture's alpha untouched by the colour.
+    const std::optional<float> level = mipLevelOf(transform_);
+    if (!runs_.empty() && !texture.opaqueAreas.empty() && (color >> 24) == 0xFF && level &&
+        *level <= 1 + kScaleTolerance && coverCount_ < kMaxCovers &&
+        coverQuadRefs_.size() + texture.opaqueAreas.size() <= kMaxCoverQuads) {
+        ++coverCount_;
+        for (const TextureArea& opaque : texture.opaqueAreas) {
+            pushQuad(coverVertices_, opaque);
+            coverQuadRefs_.push_back(coverCount_);
+        }
+    }
+    const Sampling sampling = samplingFor(level);
+    const int coverRef = coverCount_;
+    if (runs_.empty() || runs_.back().textureId != runTexture || runs_.back().sampling != sampling ||
+        runs_.back().coverRef != coverRef) {
+        runs_.push_back({runTexture, sampling, coverRef, 1});
     } else {
         ++runs_.back().spriteCount;
     }
+}
+
+// Each cover writes its number into the stencil over its opaque part; each run
+// then draws only where the stencil holds no later sprite's number. The
+// rasteriser drops those fragments before sampling: the record hides most of
+// the backdrop at its largest. What is skipped would have been painted over by
+// an opaque sprite, so the picture is the same.
+void GlSpriteBatch::drawCovers()
+{
+    glEnable(GL_STENCIL_TEST);
+    glStencilMask(0xFF);
+    glClearStencil(0);
+    glClear(GL_STENCIL_BUFFER_BIT);
+    glDisable(GL_DEPTH_TEST);
+    glDepthMask(GL_FALSE);
+    glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
+    glStencilOp(GL_KEEP, GL_KEEP, GL_REPLACE);
+    glUseProgram(coverProgram_);
+    for (std::size_t first = 0, next; first < coverQuadRefs_.size(); first = next) {
+        next = first + 1;
+        while (next < coverQuadRefs_.size() && coverQuadRefs_[next] == coverQuadRefs_[first]) {
+            ++next;
+        }
+        glStencilFunc(GL_ALWAYS, coverQuadRefs_[first], 0xFF);
+        glDrawElements(GL_TRIANGLES, static_cast<GLsizei>((next - first) * 6), GL_UNSIGNED_INT,
+                       reinterpret_cast<void*>((keptSpriteCount() + first) * 6 * sizeof(GLuint)));
+    }
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glStencilOp(GL_KEEP, GL_KEEP, GL_KEEP);
+    glStencilMask(0);  // a stencil that is only tested lets the rasteriser test it before shading
 }
 
 void GlSpriteBatch::end(const RenderStates& states)
@@ -288,13 +367,26 @@ void GlSpriteBatch::end(const RenderStates& states)
     pendingLayerCopies_.clear();
 
     glBindVertexArray(vertexArray_);
-    if (keptSpriteCount() > indexCapacity_) {
-        reserve(std::max(keptSpriteCount(), indexCapacity_ * 2));
+    const std::size_t quadCount = keptSpriteCount() + coverQuadRefs_.size();
+    if (quadCount > indexCapacity_) {
+        reserve(std::max(quadCount, indexCapacity_ * 2));
     }
     // Fresh storage each time, so the upload never waits for the last frame's draws.
+    // The covers' quads follow the sprites'.
     glBindBuffer(GL_ARRAY_BUFFER, vertexBuffer_);
-    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(vertices_.size() * sizeof(Vertex)), vertices_.data(),
-                 GL_STREAM_DRAW);
+    const auto spriteBytes = static_cast<GLsizeiptr>(vertices_.size() * sizeof(Vertex));
+    glBufferData(GL_ARRAY_BUFFER, spriteBytes + static_cast<GLsizeiptr>(coverVertices_.size() * sizeof(Vertex)),
+                 nullptr, GL_STREAM_DRAW);
+    glBufferSubData(GL_ARRAY_BUFFER, 0, spriteBytes, vertices_.data());
+    glBufferSubData(GL_ARRAY_BUFFER, spriteBytes, static_cast<GLsizeiptr>(coverVertices_.size() * sizeof(Vertex)),
+                    coverVertices_.data());
+
+    const GLboolean culling = glIsEnabled(GL_CULL_FACE);
+    glDisable(GL_CULL_FACE);
+    const bool covering = coverProgram_ && coverCount_ > 0;
+    if (covering) {
+        drawCovers();
+    }
 
     // Depth as the render states say; blending and no culling as the sprite batch
     // always draws. The target's alpha stays as cleared, as the platform's back
@@ -304,8 +396,6 @@ void GlSpriteBatch::end(const RenderStates& states)
     glEnable(GL_BLEND);
     glBlendEquation(GL_FUNC_ADD);
     glBlendFuncSeparate(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_ZERO, GL_ONE);
-    const GLboolean culling = glIsEnabled(GL_CULL_FACE);
-    glDisable(GL_CULL_FACE);
 
     glActiveTexture(GL_TEXTURE0);
     std::size_t firstSprite = 0;
@@ -316,6 +406,9 @@ void GlSpriteBatch::end(const RenderStates& states)
             glUseProgram(program);
             glBindTexture(layered ? GL_TEXTURE_2D_ARRAY : GL_TEXTURE_2D, run.textureId);
             glBindSampler(0, samplers_[static_cast<int>(run.sampling)]);
+            if (covering) {
+                glStencilFunc(GL_GEQUAL, run.coverRef, 0xFF);
+            }
             glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(run.spriteCount * 6), GL_UNSIGNED_INT,
                            reinterpret_cast<void*>(firstSprite * 6 * sizeof(GLuint)));
         }
@@ -325,6 +418,10 @@ void GlSpriteBatch::end(const RenderStates& states)
     // Leave the states as the device's render states say, for whoever draws next.
     if (culling) {
         glEnable(GL_CULL_FACE);
+    }
+    if (covering) {
+        glDisable(GL_STENCIL_TEST);
+        glStencilMask(0xFF);
     }
     applyDepthAndBlend(states);
     glBindSampler(0, 0);

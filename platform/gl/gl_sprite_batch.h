@@ -26,7 +26,9 @@ public:
     void begin(std::uint32_t flags);
     void setTransform(const D3DXMATRIX& transform);
     void draw(const GlTexture& texture, const D3DXVECTOR3& centre, D3DCOLOR color);
-    // Draws what was collected since begin, with the device's current depth state.
+    // Draws what was collected since begin, with the device's current depth
+    // state. What opaque sprites cover of the sprites before them is not drawn
+    // at all: the target must have an 8-bit stencil, which the batch clears.
     void end(const RenderStates& states);
 
     // What the last pass did: sprites handed to draw, those on the target, and GL draw calls.
@@ -44,6 +46,7 @@ private:
     struct Run {
         unsigned textureId;  // layerTexture_ for sprites drawn from layers
         Sampling sampling;
+        int coverRef;  // covers among the sprites up to this run's
         std::size_t spriteCount;
     };
     struct LayerCopy {
@@ -52,16 +55,21 @@ private:
     };
 
     void reserve(std::size_t spriteCapacity);
+    void drawCovers();
     // The layer holding the texture's texels, given one now if it has none yet; -1 when it cannot have one.
     int layerFor(const GlTexture& texture);
 
     D3DXMATRIX transform_;
     std::vector<Vertex> vertices_;
     std::vector<Run> runs_;
+    std::vector<Vertex> coverVertices_;  // the opaque parts of sprites that cover others, in call order
+    std::vector<int> coverQuadRefs_;     // for each of their quads, the number of the sprite it covers for
+    int coverCount_ = 0;
     std::size_t spriteCount_ = 0;
     std::size_t indexCapacity_ = 0;  // sprites the index buffer covers
     unsigned pictureProgram_ = 0;
     unsigned layerProgram_ = 0;
+    unsigned coverProgram_ = 0;
     unsigned vertexArray_ = 0;
     unsigned vertexBuffer_ = 0;
     unsigned indexBuffer_ = 0;

@@ -3,6 +3,8 @@
 // and the device's textures.
 #pragma once
 
+#include <vector>
+
 #include "core/device.h"
 
 // The fixed-function state the passes set, as the renderers read it at draw time.
@@ -34,6 +36,8 @@ struct TextureArea {
 struct GlTexture final : Texture {
     unsigned id = 0;
     TextureArea visibleArea;
+    // A few rectangles, apart, over which it is opaque at every mip level down to 2.
+    std::vector<TextureArea> opaqueAreas;
     // The sprite batch's layer holding a copy of it, given on first draw; -1 for none yet.
     mutable int layer = -1;
 };

@@ -13,6 +13,7 @@ namespace {
 
 constexpr const char* kTitle = "Tidewobbler";
 constexpr int kDepthBits = 16;
+constexpr int kStencilBits = 8;
 
 bool isDisplayless(const char* driver)
 {
@@ -123,8 +124,9 @@ std::unique_ptr<Window> Window::open(WindowMode mode, std::string& error)
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
     // The device draws straight into the back buffer when it has a depth buffer
-    // at least as deep as the show's depth tests need.
+    // at least as deep as the show's depth tests need, and a stencil.
     SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, kDepthBits);
+    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, kStencilBits);
 
     Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_ALLOW_HIGHDPI | SDL_WINDOW_HIDDEN;
     std::unique_ptr<Window> self(new Window);
@@ -140,7 +142,10 @@ std::unique_ptr<Window> Window::open(WindowMode mode, std::string& error)
         return nullptr;
     }
     int depthBits = 0;
-    self->hasDepthBuffer_ = SDL_GL_GetAttribute(SDL_GL_DEPTH_SIZE, &depthBits) == 0 && depthBits >= kDepthBits;
+    int stencilBits = 0;
+    self->hasDepthAndStencil_ = SDL_GL_GetAttribute(SDL_GL_DEPTH_SIZE, &depthBits) == 0 && depthBits >= kDepthBits &&
+                                SDL_GL_GetAttribute(SDL_GL_STENCIL_SIZE, &stencilBits) == 0 &&
+                                stencilBits >= kStencilBits;
     setWindowIcon(self->window_);
 
     if (mode != WindowMode::hidden) {

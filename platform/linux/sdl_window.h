@@ -28,7 +28,7 @@ public:
 
     void drawableSize(int& width, int& height) const override;
     bool keepsAspect() const override { return keepsAspect_; }
-    bool hasDepthBuffer() const override { return hasDepthBuffer_; }
+    bool hasDepthAndStencil() const override { return hasDepthAndStencil_; }
     void swapBuffers() override;
 
 private:
@@ -37,7 +37,7 @@ private:
     struct SDL_Window* window_ = nullptr;
     void* context_ = nullptr;
     bool keepsAspect_ = false;
-    bool hasDepthBuffer_ = false;
+    bool hasDepthAndStencil_ = false;
     std::chrono::steady_clock::duration framePeriod_{};  // zero: no pacing (a hidden window)
     std::chrono::steady_clock::time_point lastSwap_{};
 };

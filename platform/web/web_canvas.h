@@ -20,7 +20,7 @@ public:
 
     void drawableSize(int& width, int& height) const override;
     bool keepsAspect() const override { return true; }
-    bool hasDepthBuffer() const override { return false; }
+    bool hasDepthAndStencil() const override { return false; }
     void swapBuffers() override {}  // the browser shows the canvas when the animation frame returns
 
 private:
