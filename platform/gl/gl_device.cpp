@@ -4,6 +4,9 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
+#include <cstring>
+#include <functional>
 
 #include "core/d3dx_math.h"
 #include "core/picture_file.h"
@@ -29,6 +32,23 @@ GLenum blendFactor(std::uint32_t blend)
     return GL_ONE;
 }
 
+// The alphas of the texels [x0, x1) of row y combined, a whole texel at a
+// time so that it vectorises: OR tells whether any is visible, AND whether all
+// are opaque.
+template <typename Combine>
+std::uint8_t combinedAlpha(const Picture& picture, int y, int x0, int x1, std::uint32_t start, Combine combine)
+{
+    static_assert(std::endian::native == std::endian::little, "alpha is an RGBA8 texel's top byte");
+    const std::uint8_t* texel = picture.rgba.data() + (static_cast<std::size_t>(y) * picture.width + x0) * 4;
+    std::uint32_t combined = start;
+    for (int x = x0; x < x1; ++x, texel += 4) {
+        std::uint32_t word = 0;
+        std::memcpy(&word, texel, sizeof word);
+        combined = combine(combined, word);
+    }
+    return static_cast<std::uint8_t>(combined >> 24);
+}
+
 // The bounds of the texels with any alpha, grown by a margin: a texel at mip
 // level n blends 2^n texels of the picture along each side, and the sprites are
 // drawn no smaller than a quarter, which samples up to level 2. Fragments
@@ -39,14 +59,7 @@ TextureArea visibleAreaOf(const Picture& picture)
     const int width = picture.width;
     const int height = picture.height;
     const auto visible = [&](int x, int y) { return picture.rgba[(static_cast<std::size_t>(y) * width + x) * 4 + 3]; };
-    const auto rowIsVisible = [&](int y) {
-        for (int x = 0; x < width; ++x) {
-            if (visible(x, y)) {
-                return true;
-            }
-        }
-        return false;
-    };
+    const auto rowIsVisible = [&](int y) { return combinedAlpha(picture, y, 0, width, 0, std::bit_or<>()) != 0; };
     // Each bound is found by scanning in from its edge and stops at the first
     // visible texel, so an opaque picture costs a row and a column, not every texel.
     int top = 0;
@@ -130,12 +143,15 @@ std::vector<TextureArea> opaqueAreasOf(const Picture& picture)
     }
     const int columns = width / kBlock;
     const int rows = height / kBlock;
-    std::vector<std::uint8_t> opaqueBlocks(static_cast<std::size_t>(columns) * rows, 1);
-    for (int y = 0; y < rows * kBlock; ++y) {
-        const std::uint8_t* texel = picture.rgba.data() + static_cast<std::size_t>(y) * width * 4;
-        std::uint8_t* blocks = opaqueBlocks.data() + static_cast<std::size_t>(y / kBlock) * columns;
-        for (int x = 0; x < columns * kBlock; ++x) {
-            blocks[x / kBlock] &= texel[x * 4 + 3] == 255;
+    std::vector<std::uint8_t> opaqueBlocks(static_cast<std::size_t>(columns) * rows);
+    for (int row = 0; row < rows; ++row) {
+        for (int column = 0; column < columns; ++column) {
+            bool opaque = true;
+            for (int y = row * kBlock; opaque && y < (row + 1) * kBlock; ++y) {
+                opaque =
+                    combinedAlpha(picture, y, column * kBlock, (column + 1) * kBlock, ~0u, std::bit_and<>()) == 255;
+            }
+            opaqueBlocks[static_cast<std::size_t>(row) * columns + column] = opaque;
         }
     }
     std::vector<TextureArea> areas;
