@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -115,7 +114,7 @@ public:
     ~PngSequence() override
     {
         if (!finished_) {  // abandoned: an unfinished sequence is removed like an unfinished video
-            for (std::int64_t frame = 0; frame < framesBegun_; ++frame) {
+            for (std::int64_t frame : framesWritten_) {
                 std::error_code ignored;
                 std::filesystem::remove(pathOf(frame), ignored);
             }
@@ -124,9 +123,12 @@ public:
 
     bool write(std::int64_t frame, const std::vector<std::uint8_t>& rgba, std::string& error) override
     {
-        std::int64_t begun = framesBegun_.load();
-        while (begun <= frame && !framesBegun_.compare_exchange_weak(begun, frame + 1)) {}
-        return writePng(pathOf(frame).string(), kTargetWidth, kTargetHeight, rgba, error);
+        if (!writePng(pathOf(frame).string(), kTargetWidth, kTargetHeight, rgba, error)) {
+            return false;
+        }
+        std::lock_guard lock(mutex_);
+        framesWritten_.push_back(frame);
+        return true;
     }
 
     bool finish(std::string&) override
@@ -147,7 +149,8 @@ private:
 
     std::filesystem::path directory_;
     std::int64_t firstFrame_;
-    std::atomic<std::int64_t> framesBegun_ = 0;
+    std::mutex mutex_;
+    std::vector<std::int64_t> framesWritten_;
     bool finished_ = false;
 };
 
