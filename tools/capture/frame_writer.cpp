@@ -213,11 +213,12 @@ std::unique_ptr<FrameSink> openVideoFile(const VideoOptions& options, std::strin
                                            "-map", "1:a", "-af", volume});
     }
     if (webm) {
-        arguments.insert(arguments.end(), {"-c:v", "libvpx-vp9", "-crf", "30", "-b:v", "0", "-row-mt", "1", "-deadline",
-                                           "good", "-cpu-used", "4", "-c:a", "libopus", "-b:a", "160k", "-f", "webm"});
+        arguments.insert(arguments.end(),
+                         {"-c:v", "libvpx-vp9", "-crf", "30", "-b:v", "0", "-row-mt", "1", "-deadline", "realtime",
+                          "-cpu-used", "8", "-c:a", "libopus", "-b:a", "160k", "-f", "webm"});
     } else {
         arguments.insert(arguments.end(),
-                         {"-c:v", "libx264", "-preset", "veryfast", "-crf", "18", "-pix_fmt", "yuv420p", "-movflags",
+                         {"-c:v", "libx264", "-preset", "ultrafast", "-crf", "20", "-pix_fmt", "yuv420p", "-movflags",
                           "+faststart", "-c:a", "aac", "-b:a", "192k", "-f", "mp4"});
     }
     arguments.push_back(partial.string());

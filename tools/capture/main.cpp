@@ -31,6 +31,7 @@ const char* kUsage =
     "(build/data) so it finds the data files.\n"
     "  --at SECONDS...   render single frames at these play positions (with -o)\n"
     "  --video FILE      the whole show as an H.264 MP4 or VP9 WebM, music included (needs ffmpeg)\n"
+    "                    H.264 at preset ultrafast, CRF 20: veryfast CRF 18's PSNR, a third of its CPU, 1.9x size\n"
     "  --png DIR         the whole show as frame-NNNNNN.png files\n"
     "  --fps N           frames per second of the export (default 60)\n"
     "  --from SECONDS    start the export here (default 0)\n"
