@@ -234,6 +234,32 @@ TEST(PngSequence, FramesFromSeveralThreadsAreAllWrittenUnderTheirOwnNumbers)
     EXPECT_EQ(filesIn(scratch.path()), expected);
 }
 
+TEST(PngSequence, SupersampledFramesAreAveragedDownBeforeTheyAreWritten)
+{
+    const TemporaryDirectory scratch;
+    std::string error;
+    FrameWriter writer(openPngSequence(scratch.path(), 0, error), 2, 2);
+    std::vector<std::uint8_t> small(static_cast<std::size_t>(kTargetWidth) * kTargetHeight * 4);
+    constexpr int kFrames = 6;
+    for (int frame = 0; frame < kFrames; ++frame) {
+        fillFrame(small, frame);
+        std::vector<std::uint8_t> large = writer.takeBuffer();
+        for (std::size_t y = 0; y < 2 * kTargetHeight; ++y) {
+            for (std::size_t x = 0; x < 2 * kTargetWidth; ++x) {
+                std::copy_n(&small[((y / 2) * kTargetWidth + x / 2) * 4], 4, &large[(y * 2 * kTargetWidth + x) * 4]);
+            }
+        }
+        ASSERT_TRUE(writer.submit(std::move(large)));
+    }
+    ASSERT_TRUE(writer.finish(error)) << error;
+    for (int frame = 0; frame < kFrames; ++frame) {
+        fillFrame(small, frame);
+        char name[32];
+        std::snprintf(name, sizeof name, "frame-%06d.png", frame);
+        EXPECT_TRUE(readPng(scratch.path() / name) == small) << name;
+    }
+}
+
 TEST(PngSequence, AFailedFrameIsReportedAndNothingOfTheSequenceStays)
 {
     const TemporaryDirectory scratch;

@@ -268,7 +268,10 @@ FrameWriter::FrameWriter(std::unique_ptr<FrameSink> sink, int renderScale, unsig
     const int threadCount = sink_->writesConcurrently() ? static_cast<int>(std::max(coreCount, 1u)) : 1;
     const std::size_t frameBytes =
         static_cast<std::size_t>(kTargetWidth) * kTargetHeight * 4 * renderScale * renderScale;
-    for (int i = 0; i < kBuffersInFlight + threadCount - 1; ++i) {
+    // A thread holds a large supersampled buffer only while it downsamples, but a
+    // frame of the target size for as long as it writes it.
+    const int buffers = kBuffersInFlight + (renderScale == 1 ? threadCount - 1 : 0);
+    for (int i = 0; i < buffers; ++i) {
         spare_.emplace_back(frameBytes);
     }
     for (int i = 0; i < threadCount; ++i) {
@@ -338,6 +341,7 @@ void FrameWriter::run()
     std::vector<std::uint8_t> downsampled;
     for (;;) {
         QueuedFrame frame;
+        bool failedBefore = false;
         {
             std::unique_lock lock(mutex_);
             changed_.wait(lock, [&] { return closing_ || !queued_.empty(); });
@@ -346,15 +350,16 @@ void FrameWriter::run()
             }
             frame = std::move(queued_.front());
             queued_.pop_front();
-            if (failed_) {
-                spare_.push_back(std::move(frame.pixels));
-                changed_.notify_all();
-                continue;
-            }
+            failedBefore = failed_;
+        }
+        if (failedBefore) {
+            recycle(std::move(frame.pixels));
+            continue;
         }
         const auto start = std::chrono::steady_clock::now();
         if (renderScale_ > 1) {
             downsample(frame.pixels, renderScale_, downsampled);
+            recycle(std::move(frame.pixels));
         }
         std::string error;
         const bool written = sink_->write(frame.number, renderScale_ > 1 ? downsampled : frame.pixels, error);
@@ -366,8 +371,18 @@ void FrameWriter::run()
                 failed_ = true;
                 error_ = error;
             }
-            spare_.push_back(std::move(frame.pixels));
         }
-        changed_.notify_all();
+        if (renderScale_ == 1) {
+            recycle(std::move(frame.pixels));
+        }
     }
+}
+
+void FrameWriter::recycle(std::vector<std::uint8_t> buffer)
+{
+    {
+        std::lock_guard lock(mutex_);
+        spare_.push_back(std::move(buffer));
+    }
+    changed_.notify_all();
 }

@@ -66,6 +66,7 @@ private:
 
     void run();
     void stopThreads();
+    void recycle(std::vector<std::uint8_t> buffer);
 
     std::unique_ptr<FrameSink> sink_;
     int renderScale_;
