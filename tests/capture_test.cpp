@@ -1,11 +1,15 @@
 #include <gtest/gtest.h>
+#include <png.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <set>
 
 #include "music/beat_clock.h"
+#include "platform/gl/gl_device.h"
 #include "tests/test_support.h"
 #include "tools/capture/frame_range.h"
+#include "tools/capture/frame_writer.h"
 
 using namespace std::chrono_literals;
 
@@ -51,6 +55,78 @@ bool ffmpegInstalled()
 {
     return std::system("command -v ffmpeg >/dev/null 2>&1 && command -v ffprobe >/dev/null 2>&1") == 0;
 }
+
+// Noise that differs from frame to frame, slow enough to compress that
+// threads finish out of order; opaque unless asked otherwise.
+void fillFrame(std::vector<std::uint8_t>& rgba, int frame, bool translucent = false)
+{
+    std::uint32_t state = 2654435761u * static_cast<std::uint32_t>(frame + 1);
+    for (std::size_t i = 0; i < rgba.size(); ++i) {
+        state = state * 1664525u + 1013904223u;
+        rgba[i] = (i % 4 == 3 && !translucent) ? 0xFF : static_cast<std::uint8_t>(state >> 24);
+    }
+}
+
+std::vector<std::uint8_t> readPng(const std::filesystem::path& path)
+{
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&image, path.c_str())) {
+        return {};
+    }
+    image.format = PNG_FORMAT_RGBA;
+    std::vector<std::uint8_t> rgba(PNG_IMAGE_SIZE(image));
+    if (!png_image_finish_read(&image, nullptr, rgba.data(), 0, nullptr) || image.width != kTargetWidth ||
+        image.height != kTargetHeight) {
+        return {};
+    }
+    return rgba;
+}
+
+std::set<std::string> filesIn(const std::filesystem::path& directory)
+{
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(directory)) {
+        names.insert(entry.path().filename().string());
+    }
+    return names;
+}
+
+std::unique_ptr<FrameWriter> pngWriter(const std::filesystem::path& directory, std::int64_t firstFrame,
+                                       unsigned coreCount)
+{
+    std::string error;
+    std::unique_ptr<FrameSink> sink = openPngSequence(directory, firstFrame, error);
+    EXPECT_TRUE(sink) << error;
+    return std::make_unique<FrameWriter>(std::move(sink), 1, coreCount);
+}
+
+// Submits frames 0, 1, ... until `count` or the first refusal; how many were taken.
+int submitFrames(FrameWriter& writer, int count, int translucentFrame = -1)
+{
+    for (int frame = 0; frame < count; ++frame) {
+        std::vector<std::uint8_t> buffer = writer.takeBuffer();
+        fillFrame(buffer, frame, frame == translucentFrame);
+        if (!writer.submit(std::move(buffer))) {
+            return frame;
+        }
+    }
+    return count;
+}
+
+class RecordingSink final : public FrameSink {
+public:
+    bool write(std::int64_t frame, const std::vector<std::uint8_t>& rgba, std::string&) override
+    {
+        frames.push_back(frame);
+        firstBytes.push_back(rgba[0]);
+        return true;
+    }
+    bool finish(std::string&) override { return true; }
+
+    std::vector<std::int64_t> frames;
+    std::vector<std::uint8_t> firstBytes;
+};
 
 }  // namespace
 
@@ -129,4 +205,95 @@ TEST(Export, OutputErrorsAreReportedAndFail)
         0);
     EXPECT_NE(errors.find("ffmpeg program is not installed"), std::string::npos) << errors;
     EXPECT_FALSE(std::filesystem::exists(video));
+}
+
+TEST(PngSequence, FramesFromSeveralThreadsAreAllWrittenUnderTheirOwnNumbers)
+{
+    const TemporaryDirectory scratch;
+    auto writer = pngWriter(scratch.path(), 600, 4);
+    EXPECT_EQ(writer->threadCount(), 4);
+    constexpr int kFrames = 12;
+    constexpr int kTranslucentFrame = 5;
+    ASSERT_EQ(submitFrames(*writer, kFrames, kTranslucentFrame), kFrames);
+    std::string error;
+    ASSERT_TRUE(writer->finish(error)) << error;
+    writer.reset();  // a finished sequence stays
+
+    std::set<std::string> expected;
+    std::vector<std::uint8_t> frame(static_cast<std::size_t>(kTargetWidth) * kTargetHeight * 4);
+    for (int i = 0; i < kFrames; ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "frame-%06d.png", 600 + i);
+        expected.insert(name);
+        fillFrame(frame, i, i == kTranslucentFrame);
+        EXPECT_TRUE(readPng(scratch.path() / name) == frame) << name << " does not hold frame " << i;
+    }
+    EXPECT_EQ(filesIn(scratch.path()), expected);
+}
+
+TEST(PngSequence, SupersampledFramesAreAveragedDownBeforeTheyAreWritten)
+{
+    const TemporaryDirectory scratch;
+    std::string error;
+    FrameWriter writer(openPngSequence(scratch.path(), 0, error), 2, 2);
+    std::vector<std::uint8_t> small(static_cast<std::size_t>(kTargetWidth) * kTargetHeight * 4);
+    constexpr int kFrames = 6;
+    for (int frame = 0; frame < kFrames; ++frame) {
+        fillFrame(small, frame);
+        std::vector<std::uint8_t> large = writer.takeBuffer();
+        for (std::size_t y = 0; y < 2 * kTargetHeight; ++y) {
+            for (std::size_t x = 0; x < 2 * kTargetWidth; ++x) {
+                std::copy_n(&small[((y / 2) * kTargetWidth + x / 2) * 4], 4, &large[(y * 2 * kTargetWidth + x) * 4]);
+            }
+        }
+        ASSERT_TRUE(writer.submit(std::move(large)));
+    }
+    ASSERT_TRUE(writer.finish(error)) << error;
+    for (int frame = 0; frame < kFrames; ++frame) {
+        fillFrame(small, frame);
+        char name[32];
+        std::snprintf(name, sizeof name, "frame-%06d.png", frame);
+        EXPECT_TRUE(readPng(scratch.path() / name) == small) << name;
+    }
+}
+
+TEST(PngSequence, AFailedFrameIsReportedAndNothingOfTheSequenceStays)
+{
+    const TemporaryDirectory scratch;
+    std::filesystem::create_directory(scratch.path() / "frame-000003.png");  // in the way of frame 3
+    auto writer = pngWriter(scratch.path(), 0, 2);
+    EXPECT_LT(submitFrames(*writer, 40), 40);
+    std::string error;
+    EXPECT_FALSE(writer->finish(error));
+    EXPECT_NE(error.find("cannot write " + (scratch.path() / "frame-000003.png").string()), std::string::npos) << error;
+    writer.reset();
+    EXPECT_EQ(filesIn(scratch.path()), std::set<std::string>{"frame-000003.png"});
+}
+
+TEST(PngSequence, AnAbandonedSequenceIsRemovedWithFramesStillBeingWritten)
+{
+    const TemporaryDirectory scratch;
+    auto writer = pngWriter(scratch.path(), 0, 2);
+    ASSERT_EQ(submitFrames(*writer, 8), 8);
+    writer.reset();
+    EXPECT_TRUE(filesIn(scratch.path()).empty());
+}
+
+TEST(FrameWriter, AVideoGetsEveryFrameInOrderFromOneThread)
+{
+    auto sink = std::make_unique<RecordingSink>();
+    RecordingSink& recorded = *sink;
+    FrameWriter writer(std::move(sink), 1, 4);
+    EXPECT_EQ(writer.threadCount(), 1);
+    ASSERT_EQ(submitFrames(writer, 10), 10);
+    std::string error;
+    ASSERT_TRUE(writer.finish(error)) << error;
+
+    std::vector<std::uint8_t> frame(static_cast<std::size_t>(kTargetWidth) * kTargetHeight * 4);
+    ASSERT_EQ(recorded.frames.size(), 10u);
+    for (int i = 0; i < 10; ++i) {
+        fillFrame(frame, i);
+        EXPECT_EQ(recorded.frames[i], i);
+        EXPECT_EQ(recorded.firstBytes[i], frame[0]) << "frame " << i;
+    }
 }

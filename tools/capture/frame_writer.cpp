@@ -5,7 +5,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -53,7 +55,7 @@ public:
         }
     }
 
-    bool write(const std::vector<std::uint8_t>& rgba, std::string& error) override
+    bool write(std::int64_t, const std::vector<std::uint8_t>& rgba, std::string& error) override
     {
         const std::uint8_t* bytes = rgba.data();
         std::size_t left = rgba.size();
@@ -104,23 +106,29 @@ private:
 class PngSequence final : public FrameSink {
 public:
     PngSequence(std::filesystem::path directory, std::int64_t firstFrame)
-        : directory_(std::move(directory)), firstFrame_(firstFrame), nextFrame_(firstFrame)
+        : directory_(std::move(directory)), firstFrame_(firstFrame)
     {
     }
 
+    // Runs once no write is under way any more.
     ~PngSequence() override
     {
         if (!finished_) {  // abandoned: an unfinished sequence is removed like an unfinished video
-            for (std::int64_t frame = firstFrame_; frame < nextFrame_; ++frame) {
+            for (std::int64_t frame : framesWritten_) {
                 std::error_code ignored;
                 std::filesystem::remove(pathOf(frame), ignored);
             }
         }
     }
 
-    bool write(const std::vector<std::uint8_t>& rgba, std::string& error) override
+    bool write(std::int64_t frame, const std::vector<std::uint8_t>& rgba, std::string& error) override
     {
-        return writePng(pathOf(nextFrame_++).string(), kTargetWidth, kTargetHeight, rgba, error);
+        if (!writePng(pathOf(frame).string(), kTargetWidth, kTargetHeight, rgba, error)) {
+            return false;
+        }
+        std::lock_guard lock(mutex_);
+        framesWritten_.push_back(frame);
+        return true;
     }
 
     bool finish(std::string&) override
@@ -129,17 +137,20 @@ public:
         return true;
     }
 
+    bool writesConcurrently() const override { return true; }
+
 private:
     std::filesystem::path pathOf(std::int64_t frame) const
     {
         char name[32];
-        std::snprintf(name, sizeof name, "frame-%06lld.png", static_cast<long long>(frame));
+        std::snprintf(name, sizeof name, "frame-%06lld.png", static_cast<long long>(firstFrame_ + frame));
         return directory_ / name;
     }
 
     std::filesystem::path directory_;
     std::int64_t firstFrame_;
-    std::int64_t nextFrame_;
+    std::mutex mutex_;
+    std::vector<std::int64_t> framesWritten_;
     bool finished_ = false;
 };
 
@@ -202,11 +213,12 @@ std::unique_ptr<FrameSink> openVideoFile(const VideoOptions& options, std::strin
                                            "-map", "1:a", "-af", volume});
     }
     if (webm) {
-        arguments.insert(arguments.end(), {"-c:v", "libvpx-vp9", "-crf", "30", "-b:v", "0", "-row-mt", "1", "-deadline",
-                                           "good", "-cpu-used", "4", "-c:a", "libopus", "-b:a", "160k", "-f", "webm"});
+        arguments.insert(arguments.end(),
+                         {"-c:v", "libvpx-vp9", "-crf", "30", "-b:v", "0", "-row-mt", "1", "-deadline", "realtime",
+                          "-cpu-used", "8", "-c:a", "libopus", "-b:a", "160k", "-f", "webm"});
     } else {
         arguments.insert(arguments.end(),
-                         {"-c:v", "libx264", "-preset", "veryfast", "-crf", "18", "-pix_fmt", "yuv420p", "-movflags",
+                         {"-c:v", "libx264", "-preset", "ultrafast", "-crf", "20", "-pix_fmt", "yuv420p", "-movflags",
                           "+faststart", "-c:a", "aac", "-b:a", "192k", "-f", "mp4"});
     }
     arguments.push_back(partial.string());
@@ -250,15 +262,21 @@ std::unique_ptr<FrameSink> openPngSequence(const std::filesystem::path& director
     return std::make_unique<PngSequence>(directory, firstFrame);
 }
 
-FrameWriter::FrameWriter(std::unique_ptr<FrameSink> sink, int renderScale)
+FrameWriter::FrameWriter(std::unique_ptr<FrameSink> sink, int renderScale, unsigned coreCount)
     : sink_(std::move(sink)), renderScale_(renderScale)
 {
+    const int threadCount = sink_->writesConcurrently() ? static_cast<int>(std::max(coreCount, 1u)) : 1;
     const std::size_t frameBytes =
         static_cast<std::size_t>(kTargetWidth) * kTargetHeight * 4 * renderScale * renderScale;
-    for (int i = 0; i < kBuffersInFlight; ++i) {
+    // A thread holds a large supersampled buffer only while it downsamples, but a
+    // frame of the target size for as long as it writes it.
+    const int buffers = kBuffersInFlight + (renderScale == 1 ? threadCount - 1 : 0);
+    for (int i = 0; i < buffers; ++i) {
         spare_.emplace_back(frameBytes);
     }
-    thread_ = std::thread(&FrameWriter::run, this);
+    for (int i = 0; i < threadCount; ++i) {
+        threads_.emplace_back(&FrameWriter::run, this);
+    }
 }
 
 // Unless finish() ran, the output is being abandoned: frames still queued are dropped.
@@ -267,11 +285,21 @@ FrameWriter::~FrameWriter()
     {
         std::lock_guard lock(mutex_);
         queued_.clear();
+    }
+    stopThreads();
+}
+
+void FrameWriter::stopThreads()
+{
+    {
+        std::lock_guard lock(mutex_);
         closing_ = true;
     }
     changed_.notify_all();
-    if (thread_.joinable()) {
-        thread_.join();
+    for (std::thread& thread : threads_) {
+        if (thread.joinable()) {
+            thread.join();
+        }
     }
 }
 
@@ -292,7 +320,7 @@ bool FrameWriter::submit(std::vector<std::uint8_t> frame)
             spare_.push_back(std::move(frame));
             return false;
         }
-        queued_.push_back(std::move(frame));
+        queued_.push_back({framesSubmitted_++, std::move(frame)});
     }
     changed_.notify_all();
     return true;
@@ -300,12 +328,7 @@ bool FrameWriter::submit(std::vector<std::uint8_t> frame)
 
 bool FrameWriter::finish(std::string& error)
 {
-    {
-        std::lock_guard lock(mutex_);
-        closing_ = true;
-    }
-    changed_.notify_all();
-    thread_.join();
+    stopThreads();
     if (failed_) {
         error = error_;
         return false;
@@ -317,7 +340,8 @@ void FrameWriter::run()
 {
     std::vector<std::uint8_t> downsampled;
     for (;;) {
-        std::vector<std::uint8_t> frame;
+        QueuedFrame frame;
+        bool failedBefore = false;
         {
             std::unique_lock lock(mutex_);
             changed_.wait(lock, [&] { return closing_ || !queued_.empty(); });
@@ -326,25 +350,39 @@ void FrameWriter::run()
             }
             frame = std::move(queued_.front());
             queued_.pop_front();
+            failedBefore = failed_;
+        }
+        if (failedBefore) {
+            recycle(std::move(frame.pixels));
+            continue;
         }
         const auto start = std::chrono::steady_clock::now();
-        std::string error;
-        bool written = true;
-        if (!failed_) {
-            if (renderScale_ > 1) {
-                downsample(frame, renderScale_, downsampled);
-            }
-            written = sink_->write(renderScale_ > 1 ? downsampled : frame, error);
+        if (renderScale_ > 1) {
+            downsample(frame.pixels, renderScale_, downsampled);
+            recycle(std::move(frame.pixels));
         }
-        secondsWriting_ += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        std::string error;
+        const bool written = sink_->write(frame.number, renderScale_ > 1 ? downsampled : frame.pixels, error);
+        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         {
             std::lock_guard lock(mutex_);
+            secondsWriting_ += seconds;
             if (!written && !failed_) {
                 failed_ = true;
                 error_ = error;
             }
-            spare_.push_back(std::move(frame));
         }
-        changed_.notify_all();
+        if (renderScale_ == 1) {
+            recycle(std::move(frame.pixels));
+        }
     }
+}
+
+void FrameWriter::recycle(std::vector<std::uint8_t> buffer)
+{
+    {
+        std::lock_guard lock(mutex_);
+        spare_.push_back(std::move(buffer));
+    }
+    changed_.notify_all();
 }

@@ -13,13 +13,15 @@
 #include <thread>
 #include <vector>
 
-// One 1280 × 720 RGBA frame after another, in order.
+// One 1280 × 720 RGBA frame after another, numbered from 0.
 class FrameSink {
 public:
     virtual ~FrameSink() = default;
-    virtual bool write(const std::vector<std::uint8_t>& rgba, std::string& error) = 0;
+    virtual bool write(std::int64_t frame, const std::vector<std::uint8_t>& rgba, std::string& error) = 0;
     // Completes the output; until then it does not look complete.
     virtual bool finish(std::string& error) = 0;
+    // Whether several frames may be written at once, from different threads and out of order.
+    virtual bool writesConcurrently() const { return false; }
 };
 
 struct VideoOptions {
@@ -37,11 +39,13 @@ std::unique_ptr<FrameSink> openVideoFile(const VideoOptions& options, std::strin
 std::unique_ptr<FrameSink> openPngSequence(const std::filesystem::path& directory, std::int64_t firstFrame,
                                            std::string& error);
 
-// Runs a sink on its own thread. Frames are downsampled from renderScale ×
-// 1280 × 720 there too. Buffers travel between the two threads and are reused.
+// Runs a sink on threads of its own: one, or one per core where the sink
+// writes concurrently. Frames are downsampled from renderScale × 1280 × 720
+// there too. Buffers travel between the threads and are reused.
 class FrameWriter {
 public:
-    FrameWriter(std::unique_ptr<FrameSink> sink, int renderScale);
+    FrameWriter(std::unique_ptr<FrameSink> sink, int renderScale,
+                unsigned coreCount = std::thread::hardware_concurrency());
     ~FrameWriter();
 
     // A buffer to fill with the next frame (waits while every buffer is queued).
@@ -50,20 +54,30 @@ public:
     bool submit(std::vector<std::uint8_t> frame);
     // Waits for every queued frame and completes the output.
     bool finish(std::string& error);
+    // Summed over the writing threads.
     double secondsWriting() const { return secondsWriting_; }
+    int threadCount() const { return static_cast<int>(threads_.size()); }
 
 private:
+    struct QueuedFrame {
+        std::int64_t number;
+        std::vector<std::uint8_t> pixels;
+    };
+
     void run();
+    void stopThreads();
+    void recycle(std::vector<std::uint8_t> buffer);
 
     std::unique_ptr<FrameSink> sink_;
     int renderScale_;
     std::mutex mutex_;
     std::condition_variable changed_;
-    std::deque<std::vector<std::uint8_t>> queued_;
+    std::deque<QueuedFrame> queued_;
     std::vector<std::vector<std::uint8_t>> spare_;
+    std::int64_t framesSubmitted_ = 0;
     bool closing_ = false;
     bool failed_ = false;
     std::string error_;
     double secondsWriting_ = 0;
-    std::thread thread_;
+    std::vector<std::thread> threads_;
 };
