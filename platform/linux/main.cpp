@@ -17,6 +17,7 @@
 
 int main()
 {
+    PictureDecoding pictures = startDecodingShowPictures();
     constexpr WindowMode mode = KELPWAX_FULLSCREEN ? WindowMode::fullscreen : WindowMode::windowed;
     std::string error;
     std::unique_ptr<Window> window = Window::open(mode, error);
@@ -27,7 +28,7 @@ int main()
     GlDevice device(window.get());
     // A key or a closed window while loading ends the program there and then:
     // the desktop gets its display back, and the loading threads go with the process.
-    const ShowAssets assets = loadShowAssets(device, [&] {
+    const ShowAssets assets = loadShowAssets(device, pictures, [&] {
         if (window->drainEvents()) {
             window.reset();
             std::_Exit(0);
