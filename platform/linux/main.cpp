@@ -1,6 +1,8 @@
 // The show's entry point: start-up in a fixed order, then one frame after
 // another until the music passes beat 400, a key is pressed or the window closes.
 // Built twice: KELPWAX_FULLSCREEN picks the full-screen presentation.
+#include <malloc.h>
+
 #include <cstdio>
 #include <cstdlib>
 
@@ -17,6 +19,10 @@
 
 int main()
 {
+    // The pictures are decoded on worker threads and freed here once uploaded.
+    // Blocks of a megabyte and more get mappings of their own, so that freeing
+    // them returns the memory at once instead of leaving it in the workers' heaps.
+    mallopt(M_MMAP_THRESHOLD, 1 << 20);
     PictureDecoding pictures = startDecodingShowPictures();
     constexpr WindowMode mode = KELPWAX_FULLSCREEN ? WindowMode::fullscreen : WindowMode::windowed;
     std::string error;
