@@ -20,9 +20,10 @@
 int main()
 {
     // The pictures are decoded on worker threads and freed here once uploaded.
-    // Blocks of a megabyte and more get mappings of their own, so that freeing
-    // them returns the memory at once instead of leaving it in the workers' heaps.
-    mallopt(M_MMAP_THRESHOLD, 1 << 20);
+    // With one heap for every thread, each decode reuses the memory the last
+    // one freed instead of touching fresh pages, and the loading thread can
+    // give back what is left once all are uploaded.
+    mallopt(M_ARENA_MAX, 1);
     PictureDecoding pictures = startDecodingShowPictures();
     constexpr WindowMode mode = KELPWAX_FULLSCREEN ? WindowMode::fullscreen : WindowMode::windowed;
     std::string error;
@@ -40,6 +41,7 @@ int main()
             std::_Exit(0);
         }
     });
+    malloc_trim(0);
     const std::unique_ptr<MusicStream> music = MusicStream::open("quirn.ogg", openSdlAudioOutput);
     music->play();
     setBlendFactors(device);
