@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "scene/background_pulse.h"
 #include "scene/cube_chain.h"
@@ -54,7 +56,16 @@ void reportMissingDataFolder()
 
 }  // namespace
 
-ShowAssets loadShowAssets(Device& device, const WhileLoading& whileLoading)
+PictureDecoding startDecodingShowPictures()
+{
+    std::vector<std::string> paths = glyphFileNames();
+    for (std::string& path : spritePictureFileNames()) {
+        paths.push_back(std::move(path));
+    }
+    return PictureDecoding(std::move(paths));
+}
+
+ShowAssets loadShowAssets(Device& device, PictureDecoding& pictures, const WhileLoading& whileLoading)
 {
     reportMissingDataFolder();
     ShowAssets assets;
@@ -63,10 +74,16 @@ ShowAssets loadShowAssets(Device& device, const WhileLoading& whileLoading)
     if (whileLoading) {
         whileLoading();
     }
-    assets.glyphTable = loadGlyphSet(device, whileLoading);
+    assets.glyphTable = loadGlyphSet(device, pictures, whileLoading);
     reportCharactersWithoutGlyphs(assets.glyphTable);
-    assets.pictures = loadSpritePictures(device, whileLoading);
+    assets.pictures = loadSpritePictures(device, pictures, whileLoading);
     return assets;
+}
+
+ShowAssets loadShowAssets(Device& device, const WhileLoading& whileLoading)
+{
+    PictureDecoding pictures = startDecodingShowPictures();
+    return loadShowAssets(device, pictures, whileLoading);
 }
 
 void setBlendFactors(Device& device)

@@ -16,8 +16,14 @@ struct ShowAssets {
     SpritePictures pictures;
 };
 
+// Starts decoding the glyphs and pictures on worker threads, so that decoding
+// overlaps opening the window and the rest of start-up.
+PictureDecoding startDecodingShowPictures();
+
 // Meshes, glyphs and pictures, in that order, from the working directory.
-// whileLoading is called between steps and while pictures decode.
+// whileLoading is called between steps and while pictures decode. Without
+// pictures already decoding, their decoding starts here.
+ShowAssets loadShowAssets(Device& device, PictureDecoding& pictures, const WhileLoading& whileLoading = {});
 ShowAssets loadShowAssets(Device& device, const WhileLoading& whileLoading = {});
 // Set once, after the music has started; no pass sets them again.
 void setBlendFactors(Device& device);

@@ -31,14 +31,24 @@ std::string glyphFileName(int code)
     return name + ".png";
 }
 
-GlyphTable loadGlyphSet(Device& device, const WhileLoading& whileLoading)
+std::vector<std::string> glyphFileNames()
+{
+    std::vector<std::string> names;
+    names.reserve(kTriedGlyphCount);
+    for (int code = kFirstGlyphCode; code < 256; ++code) {
+        names.push_back(glyphFileName(code));
+    }
+    return names;
+}
+
+GlyphTable loadGlyphSet(Device& device, PictureDecoding& decoding, const WhileLoading& whileLoading)
 {
     std::vector<TextureFile> files;
     files.reserve(kTriedGlyphCount);
     for (int code = kFirstGlyphCode; code < 256; ++code) {
         files.emplace_back(glyphFileName(code));
     }
-    createTexturesFromFiles(device, files, whileLoading);
+    createTexturesFromFiles(device, decoding, files, whileLoading);
 
     GlyphTable table{};
     int loadedCount = 0;
@@ -53,4 +63,10 @@ GlyphTable loadGlyphSet(Device& device, const WhileLoading& whileLoading)
     }
     std::fprintf(stderr, "glyphs: %d of %d loaded\n", loadedCount, kTriedGlyphCount);
     return table;
+}
+
+GlyphTable loadGlyphSet(Device& device, const WhileLoading& whileLoading)
+{
+    PictureDecoding decoding(glyphFileNames());
+    return loadGlyphSet(device, decoding, whileLoading);
 }

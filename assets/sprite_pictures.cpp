@@ -4,10 +4,16 @@
 
 #include "core/picture_file.h"
 
-SpritePictures loadSpritePictures(Device& device, const WhileLoading& whileLoading)
+std::vector<std::string> spritePictureFileNames()
 {
-    TextureFile files[] = {TextureFile("vinyllabel.png"), TextureFile("vinyl.png"), TextureFile("underwater.png")};
-    createTexturesFromFiles(device, files, whileLoading);
+    return {"vinyllabel.png", "vinyl.png", "underwater.png"};
+}
+
+SpritePictures loadSpritePictures(Device& device, PictureDecoding& decoding, const WhileLoading& whileLoading)
+{
+    const std::vector<std::string> names = spritePictureFileNames();
+    TextureFile files[] = {TextureFile(names[0]), TextureFile(names[1]), TextureFile(names[2])};
+    createTexturesFromFiles(device, decoding, files, whileLoading);
     const char* const consequences[] = {"the record has no label", "no record is drawn", "no backdrop is drawn"};
     for (int i = 0; i < 3; ++i) {
         if (!files[i].texture) {
@@ -15,4 +21,10 @@ SpritePictures loadSpritePictures(Device& device, const WhileLoading& whileLoadi
         }
     }
     return {.backdropTexture = files[2].texture, .vinylTexture = files[1].texture, .labelTexture = files[0].texture};
+}
+
+SpritePictures loadSpritePictures(Device& device, const WhileLoading& whileLoading)
+{
+    PictureDecoding decoding(spritePictureFileNames());
+    return loadSpritePictures(device, decoding, whileLoading);
 }

@@ -2,6 +2,9 @@
 // "vinyl.png" and "vinyllabel.png" from the working directory.
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "core/device.h"
 #include "core/picture_file.h"
 
@@ -11,5 +14,11 @@ struct SpritePictures {
     const Texture* labelTexture = nullptr;
 };
 
+// The three files, in the order loadSpritePictures uploads them.
+std::vector<std::string> spritePictureFileNames();
+
 // A picture that cannot be read leaves its slot empty, said once on stderr.
+// The pictures come from decoding, which should have been started with
+// spritePictureFileNames(), or are decoded now.
+SpritePictures loadSpritePictures(Device& device, PictureDecoding& decoding, const WhileLoading& whileLoading = {});
 SpritePictures loadSpritePictures(Device& device, const WhileLoading& whileLoading = {});

@@ -23,6 +23,9 @@ struct Picture {
     int width = 0;
     int height = 0;
     std::vector<std::uint8_t> rgba;
+    // Mip levels 1, 2, … down to 1 × 1, each halved from the one above; empty
+    // when nobody made them, and then a texture has level 0 alone.
+    std::vector<std::vector<std::uint8_t>> mipLevels{};
 };
 
 struct Texture {
@@ -71,7 +74,8 @@ public:
     virtual void LightEnable(std::uint32_t index, bool enable) = 0;
     virtual void SetMaterial(const D3DMATERIAL9& material) = 0;
 
-    // The picture is already stretched to power-of-two sides, none larger than maxTextureSide.
+    // The picture is already stretched to power-of-two sides, none larger than
+    // maxTextureSide; its mip levels, where it has them, become the texture's.
     virtual const Texture* CreateTexture(const Picture& picture, std::string_view name) = 0;
     virtual int maxTextureSide() const { return kMaxPictureSide; }
     virtual const Mesh* CreateMesh(const MeshData& data, std::string_view name) = 0;

@@ -13,8 +13,10 @@
 #include <limits>
 #include <memory>
 #include <numeric>
+#include <string_view>
 #include <system_error>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
 namespace {
@@ -25,17 +27,6 @@ constexpr bool kThreadsAvailable = false;
 #else
 constexpr bool kThreadsAvailable = true;
 #endif
-
-// std::jthread is missing from some targets' libraries.
-struct JoinOnExit {
-    std::vector<std::thread>& threads;
-    ~JoinOnExit()
-    {
-        for (std::thread& thread : threads) {
-            thread.join();
-        }
-    }
-};
 
 // Where an output texel of a stretched side samples the source side: two
 // neighbours and the weight of the second. Texel centres line up, so the
@@ -127,6 +118,12 @@ const char* chunkDamage(const std::vector<std::uint8_t>& file)
     return nullptr;
 }
 
+std::string tooLargeFailure(int width, int height, int largestSide)
+{
+    return std::to_string(width) + " x " + std::to_string(height) + " pixels is more than the largest picture, " +
+           std::to_string(largestSide) + " on a side";
+}
+
 }  // namespace
 
 bool decodePicture(const std::vector<std::uint8_t>& file, Picture& picture, std::string& failure, int largestSide)
@@ -149,8 +146,7 @@ bool decodePicture(const std::vector<std::uint8_t>& file, Picture& picture, std:
     // Sides are stretched up to powers of two before they become textures.
     if (std::bit_ceil(static_cast<unsigned>(width)) > static_cast<unsigned>(largestSide) ||
         std::bit_ceil(static_cast<unsigned>(height)) > static_cast<unsigned>(largestSide)) {
-        failure = std::to_string(width) + " x " + std::to_string(height) +
-                  " pixels is more than the largest picture, " + std::to_string(largestSide) + " on a side";
+        failure = tooLargeFailure(width, height, largestSide);
         return false;
     }
     if (const char* damage = chunkDamage(file)) {
@@ -249,80 +245,175 @@ void halveWithBoxFilter(const std::uint8_t* rgba, int width, int height, std::ve
     }
 }
 
-void createTexturesFromFiles(Device& device, std::span<TextureFile> files, const WhileLoading& whileLoading)
+void addMipLevels(Picture& picture)
 {
-    if (files.empty()) {
-        return;
+    picture.mipLevels.clear();
+    picture.mipLevels.reserve(std::bit_width(static_cast<unsigned>(std::max({picture.width, picture.height, 1}))) - 1);
+    const std::uint8_t* source = picture.rgba.data();
+    for (int width = picture.width, height = picture.height; width > 1 || height > 1;) {
+        std::vector<std::uint8_t>& half = picture.mipLevels.emplace_back();
+        halveWithBoxFilter(source, width, height, half);
+        width = std::max(1, width / 2);
+        height = std::max(1, height / 2);
+        source = half.data();
     }
-    struct Decoded {
+}
+
+struct PictureDecoding::Shared {
+    struct Slot {
+        std::string path;
         Picture picture;
+        std::string failure;
         bool usable = false;
+        int fileWidth = 0;  // before stretching
+        int fileHeight = 0;
         std::atomic<bool> ready{false};
+        bool taken = false;
+
+        void decode()
+        {
+            usable = readPictureFile(path.c_str(), picture, failure);
+            if (usable) {
+                fileWidth = picture.width;
+                fileHeight = picture.height;
+                stretchToPowersOfTwo(picture);
+                addMipLevels(picture);
+            }
+        }
     };
-    std::vector<Decoded> decoded(files.size());
-    // The biggest file first, so that the longest decode does not start last;
-    // the others in upload order, so that uploads can start early.
-    std::size_t biggest = 0;
-    std::uintmax_t biggestSize = 0;
-    for (std::size_t i = 0; i < files.size(); ++i) {
-        std::error_code missing;
-        const std::uintmax_t size = std::filesystem::file_size(files[i].path, missing);
-        if (!missing && size > biggestSize) {
-            biggest = i;
-            biggestSize = size;
+
+    explicit Shared(std::vector<std::string> paths) : slots(paths.size()), decodeOrder(paths.size())
+    {
+        for (std::size_t i = 0; i < paths.size(); ++i) {
+            slots[i].path = std::move(paths[i]);
+            slotOf.emplace(slots[i].path, i);
+        }
+        // The biggest file first, so that the longest decode does not start last;
+        // the others in upload order, so that uploads can start early.
+        std::size_t biggest = 0;
+        std::uintmax_t biggestSize = 0;
+        for (std::size_t i = 0; i < slots.size(); ++i) {
+            std::error_code missing;
+            const std::uintmax_t size = std::filesystem::file_size(slots[i].path, missing);
+            if (!missing && size > biggestSize) {
+                biggest = i;
+                biggestSize = size;
+            }
+        }
+        std::iota(decodeOrder.begin(), decodeOrder.end(), 0);
+        if (!slots.empty()) {
+            std::rotate(decodeOrder.begin(), decodeOrder.begin() + biggest, decodeOrder.begin() + biggest + 1);
         }
     }
-    std::vector<std::size_t> decodeOrder(files.size());
-    std::iota(decodeOrder.begin(), decodeOrder.end(), 0);
-    std::rotate(decodeOrder.begin(), decodeOrder.begin() + biggest, decodeOrder.begin() + biggest + 1);
-    std::atomic<std::size_t> nextDecode{0};
-    const int largestSide = std::min(kMaxPictureSide, device.maxTextureSide());
-    const auto decodeFiles = [&] {
-        for (std::size_t next; (next = nextDecode.fetch_add(1)) < files.size();) {
-            const std::size_t i = decodeOrder[next];
-            Decoded& slot = decoded[i];
-            slot.usable = readPictureFile(files[i].path.c_str(), slot.picture, files[i].failure, largestSide);
-            if (slot.usable) {
-                stretchToPowersOfTwo(slot.picture);
-            }
+
+    void decodeUntilDoneOrStopped()
+    {
+        for (std::size_t next;
+             !stopping.load(std::memory_order_relaxed) && (next = nextDecode.fetch_add(1)) < slots.size();) {
+            Slot& slot = slots[decodeOrder[next]];
+            slot.decode();
             slot.ready.store(true, std::memory_order_release);
             slot.ready.notify_one();
         }
-    };
+    }
 
+    std::vector<Slot> slots;
+    std::unordered_map<std::string_view, std::size_t> slotOf;
+    std::vector<std::size_t> decodeOrder;
+    std::atomic<std::size_t> nextDecode{0};
+    std::atomic<bool> stopping{false};
+    bool decodedWhenTaken = true;
+};
+
+PictureDecoding::PictureDecoding(std::vector<std::string> paths) : shared_(std::make_unique<Shared>(std::move(paths)))
+{
     const std::size_t workerCount =
-        kThreadsAvailable ? std::min<std::size_t>(std::max(1u, std::thread::hardware_concurrency()), files.size()) : 0;
-    std::vector<std::thread> workers;
-    workers.reserve(workerCount);
+        kThreadsAvailable
+            ? std::min<std::size_t>(std::max(1u, std::thread::hardware_concurrency()), shared_->slots.size())
+            : 0;
+    workers_.reserve(workerCount);
     try {
-        while (workers.size() < workerCount) {
-            workers.emplace_back(decodeFiles);
+        while (workers_.size() < workerCount) {
+            workers_.emplace_back([shared = shared_.get()] { shared->decodeUntilDoneOrStopped(); });
         }
     } catch (const std::system_error&) {
-        // No threads to be had: whatever no worker took is decoded here.
+        // No threads to be had: the workers that did start decode every file.
     }
-    if (workers.empty()) {
-        decodeFiles();
-    }
-    const JoinOnExit joinWorkers{workers};
+    shared_->decodedWhenTaken = workers_.empty();
+}
 
-    // Uploads overlap the decoding of later files but keep the given order.
-    // While a file is still decoding, the caller gets to answer its window.
-    for (std::size_t i = 0; i < files.size(); ++i) {
-        while (!decoded[i].ready.load(std::memory_order_acquire)) {
+PictureDecoding::PictureDecoding(PictureDecoding&& other) noexcept = default;
+
+PictureDecoding::~PictureDecoding()
+{
+    if (shared_) {
+        shared_->stopping.store(true, std::memory_order_relaxed);
+    }
+    for (std::thread& worker : workers_) {
+        worker.join();
+    }
+}
+
+bool PictureDecoding::take(const std::string& path, int largestSide, Picture& picture, std::string& failure,
+                           const WhileLoading& whileLoading)
+{
+    Shared::Slot unstarted;
+    Shared::Slot* slot = &unstarted;
+    if (const auto found = shared_->slotOf.find(path);
+        found != shared_->slotOf.end() && !shared_->slots[found->second].taken) {
+        slot = &shared_->slots[found->second];
+    } else {
+        unstarted.path = path;
+    }
+    if (slot == &unstarted || shared_->decodedWhenTaken) {
+        slot->decode();
+    } else {
+        while (!slot->ready.load(std::memory_order_acquire)) {
             if (!whileLoading) {
-                decoded[i].ready.wait(false, std::memory_order_acquire);
+                slot->ready.wait(false, std::memory_order_acquire);
                 break;
             }
             whileLoading();
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
+    }
+    slot->taken = true;
+    failure = std::move(slot->failure);
+    Picture decoded = std::exchange(slot->picture, {});
+    if (!slot->usable) {
+        return false;
+    }
+    if (decoded.width > largestSide || decoded.height > largestSide) {
+        failure = tooLargeFailure(slot->fileWidth, slot->fileHeight, largestSide);
+        return false;
+    }
+    picture = std::move(decoded);
+    return true;
+}
+
+void createTexturesFromFiles(Device& device, PictureDecoding& decoding, std::span<TextureFile> files,
+                             const WhileLoading& whileLoading)
+{
+    const int largestSide = std::min(kMaxPictureSide, device.maxTextureSide());
+    for (TextureFile& file : files) {
+        Picture picture;
+        const bool usable = decoding.take(file.path, largestSide, picture, file.failure, whileLoading);
         if (whileLoading) {
             whileLoading();
         }
-        if (decoded[i].usable) {
-            files[i].texture = device.CreateTexture(decoded[i].picture, files[i].path);
-            decoded[i].picture = {};
+        if (usable) {
+            file.texture = device.CreateTexture(picture, file.path);
         }
     }
+}
+
+void createTexturesFromFiles(Device& device, std::span<TextureFile> files, const WhileLoading& whileLoading)
+{
+    std::vector<std::string> paths;
+    paths.reserve(files.size());
+    for (const TextureFile& file : files) {
+        paths.push_back(file.path);
+    }
+    PictureDecoding decoding(std::move(paths));
+    createTexturesFromFiles(device, decoding, files, whileLoading);
 }

@@ -16,13 +16,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     stretchToPowersOfTwo(picture);
-    std::vector<std::uint8_t> level = std::move(picture.rgba);
-    std::vector<std::uint8_t> half;
-    for (int width = picture.width, height = picture.height; width > 1 || height > 1;) {
-        halveWithBoxFilter(level.data(), width, height, half);
-        width = width > 1 ? width / 2 : 1;
-        height = height > 1 ? height / 2 : 1;
-        level.swap(half);
-    }
+    addMipLevels(picture);
     return 0;
 }

@@ -10,7 +10,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config
-  libstb-dev libsdl2-dev libepoxy-dev
+  libstb-dev libsdl2-dev libx11-dev libepoxy-dev
   libvorbis-dev libpng-dev libfreetype-dev fonts-dejavu-core
   libgtest-dev libgmock-dev libbenchmark-dev
   libgl1-mesa-dri libegl-mesa0 libegl1 mesa-utils-bin

@@ -9,7 +9,6 @@
 #include <functional>
 
 #include "core/d3dx_math.h"
-#include "core/picture_file.h"
 #include "platform/gl/gl_mesh_renderer.h"
 #include "platform/gl/gl_sprite_batch.h"
 
@@ -423,23 +422,21 @@ const Texture* GlDevice::CreateTexture(const Picture& picture, std::string_view 
     texture->height = picture.height;
     texture->visibleArea = visibleAreaOf(picture);
     texture->opaqueAreas = opaqueAreasOf(picture);
+    const auto mipLevelCount = static_cast<GLint>(picture.mipLevels.size());
     glGenTextures(1, &texture->id);
     glBindTexture(GL_TEXTURE_2D, texture->id);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, picture.width, picture.height, 0, GL_RGBA, GL_UNSIGNED_BYTE,
                  picture.rgba.data());
-    // The mip levels come from the platform's box filter, made on the CPU:
-    // glGenerateMipmap on a software rasteriser costs tens of milliseconds a picture.
-    std::vector<std::uint8_t> levels[2];
-    const std::uint8_t* source = picture.rgba.data();
-    for (int level = 1, width = picture.width, height = picture.height; width > 1 || height > 1; ++level) {
-        std::vector<std::uint8_t>& half = levels[level % 2];
-        halveWithBoxFilter(source, width, height, half);
+    // The mip levels come with the picture: glGenerateMipmap on a software
+    // rasteriser costs tens of milliseconds a picture.
+    for (int level = 1, width = picture.width, height = picture.height; level <= mipLevelCount; ++level) {
         width = std::max(1, width / 2);
         height = std::max(1, height / 2);
-        glTexImage2D(GL_TEXTURE_2D, level, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, half.data());
-        source = half.data();
+        glTexImage2D(GL_TEXTURE_2D, level, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE,
+                     picture.mipLevels[level - 1].data());
     }
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, mipLevelCount);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "core/icon_file.h"
+#include "platform/linux/window_manager.h"
 
 namespace {
 
@@ -51,6 +52,9 @@ bool enterFullscreen(SDL_Window* window)
 // mapped, so ask for a short while; with no window manager there is no frame.
 void fitOuterFrame(SDL_Window* window)
 {
+    if (!mayHaveWindowManager(window)) {
+        return;
+    }
     constexpr Uint32 kFrameWaitMilliseconds = 150;
     const Uint32 start = SDL_GetTicks();
     int top = 0, left = 0, bottom = 0, right = 0;

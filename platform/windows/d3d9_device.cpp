@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "core/d3dx_math.h"
-#include "core/picture_file.h"
 
 // The native layer takes the core's records as they are: they must keep the published layouts.
 static_assert(sizeof(D3DXMATRIX) == 16 * sizeof(float));
@@ -98,19 +97,14 @@ void D3d9Device::SetMaterial(const D3DMATERIAL9& material)
     native_->setMaterial(&material, sizeof material);
 }
 
-// Every mip level down to 1 × 1, each made from the one above by the platform's box filter.
+// The picture's mip levels become the texture's, converted to the platform's byte order.
 const Texture* D3d9Device::CreateTexture(const Picture& picture, std::string_view name)
 {
-    std::vector<std::vector<std::uint8_t>> levels(1);
+    std::vector<std::vector<std::uint8_t>> levels(1 + picture.mipLevels.size());
     rgbaToBgra(picture.rgba.data(), picture.rgba.size() / 4, levels[0]);
-    std::vector<std::uint8_t> source = picture.rgba;
-    std::vector<std::uint8_t> half;
-    for (int width = picture.width, height = picture.height; width > 1 || height > 1;) {
-        halveWithBoxFilter(source.data(), width, height, half);
-        width = std::max(1, width / 2);
-        height = std::max(1, height / 2);
-        rgbaToBgra(half.data(), half.size() / 4, levels.emplace_back());
-        source.swap(half);
+    for (std::size_t level = 1; level < levels.size(); ++level) {
+        const std::vector<std::uint8_t>& rgba = picture.mipLevels[level - 1];
+        rgbaToBgra(rgba.data(), rgba.size() / 4, levels[level]);
     }
     const NativeTexture* native = native_->createTexture(picture.width, picture.height, levels);
     if (!native) {

@@ -16,6 +16,7 @@
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
 {
+    PictureDecoding pictures = startDecodingShowPictures();
     constexpr WindowMode mode = KELPWAX_FULLSCREEN ? WindowMode::fullscreen : WindowMode::windowed;
     std::string error;
     const std::unique_ptr<Win32Window> window = Win32Window::open(instance, mode, showCommand, error);
@@ -29,7 +30,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
         return 1;
     }
     D3d9Device device(std::move(native), true);
-    const ShowAssets assets = loadShowAssets(device);
+    const ShowAssets assets = loadShowAssets(device, pictures);
     const std::unique_ptr<MusicStream> music = MusicStream::open("quirn.ogg", openWaveOutAudioOutput);
     music->play();
     setBlendFactors(device);

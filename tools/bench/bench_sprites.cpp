@@ -13,6 +13,7 @@
 
 #include "app/show.h"
 #include "assets/glyph_set.h"
+#include "core/picture_file.h"
 #include "platform/gl/gl_device.h"
 #include "platform/linux/sdl_window.h"
 #include "scene/backdrop_vinyl.h"
@@ -26,6 +27,7 @@ namespace {
 GlyphTable syntheticGlyphs(Device& device)
 {
     Picture picture{128, 128, std::vector<std::uint8_t>(128 * 128 * 4, 0xFF)};
+    addMipLevels(picture);
     GlyphTable table{};
     for (int code = 33; code < 127; ++code) {
         table[code] = device.CreateTexture(picture, std::string(1, static_cast<char>(code)));
