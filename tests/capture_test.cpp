@@ -192,6 +192,16 @@ TEST(Export, ThePngSequenceStartsWithTheSingleFrameCapture)
     EXPECT_EQ(readFile(sequence / "frame-000000.png"), readFile(scratch.path() / "single.png"));
 }
 
+TEST(Export, HelpIsAnAnswerNotAnError)
+{
+    const TemporaryDirectory scratch;
+    std::string errors;
+    const std::string help = commandOutput(captureProgram().string() + " --help");
+    EXPECT_NE(help.find("preset"), std::string::npos) << help;
+    EXPECT_EQ(runCapture({"--help"}, scratch, errors), 0) << errors;
+    EXPECT_EQ(errors, "");
+}
+
 TEST(Export, OutputErrorsAreReportedAndFail)
 {
     const TemporaryDirectory scratch;
