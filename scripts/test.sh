@@ -209,7 +209,7 @@ export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 # again, after which its leftovers can no longer be told apart by library: they
 # run with every check but the leak check. All the show's code also runs in the
 # other tests and in the trace below, with leak checks on.
-with_gl='GlSprite|BoxOnGl|Export|Program|BadData|BadEnvironment|Capture|Lighting'
+with_gl='GlSprite|GlTexture|window-back-buffer|BoxOnGl|Export|Program|BadData|BadEnvironment|Capture|Lighting'
 (cd "$sanitize" && ctest --output-on-failure -j"$(nproc)" -E "$with_gl")
 (cd "$sanitize" && ASAN_OPTIONS=detect_leaks=0 ctest --output-on-failure -j"$(nproc)" -R "$with_gl")
 (cd "$sanitize/data" && "$sanitize/tools/trace/kelpwax-trace" $(seq 0 0.5 161) >/dev/null)
