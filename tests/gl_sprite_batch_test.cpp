@@ -17,28 +17,15 @@
 #include "platform/gl/gl_device.h"
 #include "platform/gl/gl_sprite_batch.h"
 #include "platform/linux/sdl_window.h"
+#include "tests/gl_window_test.h"
 #include "tests/sprite_test_support.h"
 #include "tests/test_support.h"
 #include "tools/bench/allocation_count.h"
 
 namespace {
 
-class GlSpriteTest : public ::testing::Test {
+class GlSpriteTest : public GlWindowTest {
 protected:
-    static void SetUpTestSuite()
-    {
-        setenv("SDL_VIDEODRIVER", "offscreen", 0);
-        std::string error;
-        window_ = Window::open(WindowMode::hidden, error);
-    }
-    static void TearDownTestSuite() { window_.reset(); }
-    void SetUp() override
-    {
-        if (!window_) {
-            GTEST_SKIP() << "no OpenGL context without a display here";
-        }
-    }
-
     // One sprite pass over a black target: each sprite's picture centre placed at a point, scale 1.
     struct Placed {
         const Texture* texture;
@@ -63,8 +50,6 @@ protected:
         device.readRenderTarget(pixels);
         return pixels;
     }
-
-    static inline std::unique_ptr<Window> window_;
 };
 
 constexpr std::array kBlack = {0, 0, 0, 255};

@@ -8,26 +8,13 @@
 #include "core/d3dx_math.h"
 #include "platform/gl/gl_device.h"
 #include "platform/linux/sdl_window.h"
+#include "tests/gl_window_test.h"
 #include "tests/sprite_test_support.h"
 
 namespace {
 
-class GlTextureTest : public ::testing::Test {
+class GlTextureTest : public GlWindowTest {
 protected:
-    static void SetUpTestSuite()
-    {
-        setenv("SDL_VIDEODRIVER", "offscreen", 0);
-        std::string error;
-        window_ = Window::open(WindowMode::hidden, error);
-    }
-    static void TearDownTestSuite() { window_.reset(); }
-    void SetUp() override
-    {
-        if (!window_) {
-            GTEST_SKIP() << "no OpenGL context without a display here";
-        }
-    }
-
     // The colour at the centre of the texture drawn at half size around (400, 300).
     static std::array<int, 4> drawnAtHalfSize(const Picture& picture)
     {
@@ -46,8 +33,6 @@ protected:
         device.readRenderTarget(pixels);
         return texelAt(pixels, kTargetWidth, 400, 300);
     }
-
-    static inline std::unique_ptr<Window> window_;
 };
 
 TEST_F(GlTextureTest, HalfSizeSamplesTheLevelThePictureCarries)

@@ -15,17 +15,6 @@
 
 namespace {
 
-Picture noisePicture(int width, int height)
-{
-    Picture picture{width, height, std::vector<std::uint8_t>(static_cast<std::size_t>(width) * height * 4)};
-    std::uint32_t state = 987654321;
-    for (std::uint8_t& byte : picture.rgba) {
-        state = state * 1664525 + 1013904223;
-        byte = static_cast<std::uint8_t>(state >> 24);
-    }
-    return picture;
-}
-
 void writeBytes(const std::filesystem::path& path, std::string_view bytes)
 {
     std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));

@@ -23,17 +23,6 @@ void writeBytes(const std::filesystem::path& path, const std::vector<char>& byte
     std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
-Picture noisePicture(int width, int height)
-{
-    Picture picture{width, height, std::vector<std::uint8_t>(static_cast<std::size_t>(width) * height * 4)};
-    std::uint32_t state = 12345;
-    for (std::uint8_t& byte : picture.rgba) {
-        state = state * 1664525 + 1013904223;
-        byte = static_cast<std::uint8_t>(state >> 24);
-    }
-    return picture;
-}
-
 class PictureFileTest : public ::testing::Test {
 protected:
     TemporaryDirectory directory_;

@@ -18,6 +18,17 @@ Picture solidPicture(int width, int height, std::uint32_t rgba)
     return picture;
 }
 
+Picture noisePicture(int width, int height)
+{
+    Picture picture{width, height, std::vector<std::uint8_t>(static_cast<std::size_t>(width) * height * 4)};
+    std::uint32_t state = 12345;
+    for (std::uint8_t& byte : picture.rgba) {
+        state = state * 1664525 + 1013904223;
+        byte = static_cast<std::uint8_t>(state >> 24);
+    }
+    return picture;
+}
+
 Picture quarteredPicture(int width, int height)
 {
     Picture picture{width, height, {}};

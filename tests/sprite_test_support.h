@@ -15,6 +15,8 @@
 
 // Every texel the same colour, given as 0xRRGGBBAA.
 Picture solidPicture(int width, int height, std::uint32_t rgba);
+// Every byte, alpha too, from a fixed pseudo-random sequence: hard to compress, easy to compare.
+Picture noisePicture(int width, int height);
 // Red top-left, green top-right, blue bottom-left and a fully transparent bottom-right quarter.
 Picture quarteredPicture(int width, int height);
 void writePicture(const std::filesystem::path& path, const Picture& picture);
