@@ -47,26 +47,17 @@ bool enterFullscreen(SDL_Window* window)
 }
 
 // The window's outer size is 1280 × 720 at (0, 0): when the window manager
-// adds a frame, the client area shrinks by it.
-// The window manager reports its frame only some moments after the window is
-// mapped, so ask for a short while; with no window manager there is no frame.
-void fitOuterFrame(SDL_Window* window)
+// adds a frame, the client area shrinks by it. True once that is settled: the
+// frame is known and fitted, or none came in time.
+bool fitOuterFrame(SDL_Window* window, std::chrono::steady_clock::time_point giveUpAt)
 {
-    if (!mayHaveWindowManager(window)) {
-        return;
-    }
-    constexpr Uint32 kFrameWaitMilliseconds = 150;
-    const Uint32 start = SDL_GetTicks();
     int top = 0, left = 0, bottom = 0, right = 0;
-    while (SDL_GetWindowBordersSize(window, &top, &left, &bottom, &right) != 0 || !(top || left || bottom || right)) {
-        if (SDL_GetTicks() - start > kFrameWaitMilliseconds) {
-            return;
-        }
-        SDL_PumpEvents();
-        SDL_Delay(5);
+    if (SDL_GetWindowBordersSize(window, &top, &left, &bottom, &right) != 0 || !(top || left || bottom || right)) {
+        return std::chrono::steady_clock::now() > giveUpAt;
     }
     SDL_SetWindowSize(window, kTargetWidth - left - right, kTargetHeight - top - bottom);
     SDL_SetWindowPosition(window, left, top);
+    return true;
 }
 
 // The icon is a nicety: without it the window shows the desktop's default, said once.
@@ -156,8 +147,13 @@ std::unique_ptr<Window> Window::open(WindowMode mode, std::string& error)
         SDL_ShowWindow(self->window_);
         if (mode == WindowMode::fullscreen) {
             self->keepsAspect_ = enterFullscreen(self->window_);
-        } else if (!isDisplayless(SDL_GetCurrentVideoDriver())) {
-            fitOuterFrame(self->window_);
+        } else if (!isDisplayless(SDL_GetCurrentVideoDriver()) && mayHaveWindowManager(self->window_)) {
+            // The window manager reports its frame only some moments after the
+            // window is mapped. Rather than wait for it here, each later round
+            // of events looks again, for a short while: start-up goes on meanwhile.
+            constexpr auto kFrameWait = std::chrono::milliseconds(150);
+            self->frameFitDeadline_ = std::chrono::steady_clock::now() + kFrameWait;
+            self->fittingFrame_ = true;
         }
         SDL_ShowCursor(SDL_DISABLE);
     }
@@ -192,6 +188,9 @@ bool Window::drainEvents()
             (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_CLOSE)) {
             quit = true;
         }
+    }
+    if (fittingFrame_) {
+        fittingFrame_ = !fitOuterFrame(window_, frameFitDeadline_);
     }
     return quit;
 }

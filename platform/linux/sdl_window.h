@@ -22,7 +22,8 @@ public:
     static std::unique_ptr<Window> open(WindowMode mode, std::string& error);
     ~Window() override;
 
-    // Handles every pending event without waiting. True once a key has been
+    // Handles every pending event without waiting, and fits the window to the
+    // window manager's frame once that is known. True once a key has been
     // pressed or the window closed.
     bool drainEvents();
 
@@ -40,4 +41,6 @@ private:
     bool hasDepthAndStencil_ = false;
     std::chrono::steady_clock::duration framePeriod_{};  // zero: no pacing (a hidden window)
     std::chrono::steady_clock::time_point lastSwap_{};
+    bool fittingFrame_ = false;  // waiting to hear of the window manager's frame
+    std::chrono::steady_clock::time_point frameFitDeadline_{};
 };
