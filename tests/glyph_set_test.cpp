@@ -19,8 +19,7 @@ class GlyphSetTest : public ::testing::Test {
 protected:
     void writeGlyph(const std::string& path) { writePicture(path, solidPicture(128, 128, 0xFFFFFFFF)); }
 
-    TemporaryDirectory directory_;
-    ScopedWorkingDirectory inDirectory_{directory_.path()};
+    ScratchWorkingDirectory scratch_;
 };
 
 std::string nameOf(const Texture* texture)

@@ -15,11 +15,6 @@
 
 namespace {
 
-void writeBytes(const std::filesystem::path& path, std::string_view bytes)
-{
-    std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
 class SmallTextureDevice final : public SilentDevice {
 public:
     int maxTextureSide() const override { return 64; }
@@ -27,8 +22,7 @@ public:
 
 class PictureDecodingTest : public ::testing::Test {
 protected:
-    TemporaryDirectory directory_;
-    ScopedWorkingDirectory inDirectory_{directory_.path()};
+    ScratchWorkingDirectory scratch_;
 };
 
 TEST_F(PictureDecodingTest, MipLevelsAreTheBoxFilterChainOfTheStretchedPicture)
@@ -92,9 +86,9 @@ TEST_F(PictureDecodingTest, AFileNotStartedOrTakenTwiceIsDecodedOnTheSpot)
 TEST_F(PictureDecodingTest, AnEarlyStartSaysTheSameAsDecodingAtLoadTime)
 {
     writePicture("font/A.png", solidPicture(128, 128, 0xFFFFFFFF));
-    writeBytes("font/B.png", "not a PNG");
+    writeFile("font/B.png", "not a PNG");
     writePicture("font/C.png", solidPicture(128, 128, 0xFFFFFFFF));
-    writeBytes("vinyl.png", "");
+    writeFile("vinyl.png", "");
     writePicture("underwater.png", noisePicture(300, 200));
 
     const auto load = [](bool startedEarly) {

@@ -18,15 +18,9 @@ std::vector<char> readBytes(const std::filesystem::path& path)
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-void writeBytes(const std::filesystem::path& path, const std::vector<char>& bytes)
-{
-    std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
 class PictureFileTest : public ::testing::Test {
 protected:
-    TemporaryDirectory directory_;
-    ScopedWorkingDirectory inDirectory_{directory_.path()};
+    ScratchWorkingDirectory scratch_;
 };
 
 TEST_F(PictureFileTest, ReadsRgbaRowsFromTheTop)
@@ -47,14 +41,14 @@ TEST_F(PictureFileTest, MissingCorruptAndTruncatedFilesGiveNoTextureAndAReason)
 {
     writePicture("noise.png", noisePicture(64, 64));
     const std::vector<char> good = readBytes("noise.png");
-    writeBytes("truncated.png", {good.begin(), good.begin() + static_cast<std::ptrdiff_t>(good.size() * 6 / 10)});
+    writeFile("truncated.png", {good.data(), good.size() * 6 / 10});
     std::vector<char> corrupt = good;
     for (std::size_t i = good.size() / 2; i < good.size() / 2 + 16; ++i) {
         corrupt[i] = static_cast<char>(~corrupt[i]);
     }
-    writeBytes("corrupt.png", corrupt);
-    writeBytes("text.png", {'n', 'o', 't', ' ', 'a', ' ', 'P', 'N', 'G'});
-    writeBytes("empty.png", {});
+    writeFile("corrupt.png", {corrupt.data(), corrupt.size()});
+    writeFile("text.png", "not a PNG");
+    writeFile("empty.png", {});
 
     std::vector<TextureFile> files;
     for (const char* path : {"missing.png", "truncated.png", "corrupt.png", "text.png", "empty.png", "noise.png"}) {

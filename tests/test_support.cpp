@@ -39,6 +39,11 @@ std::filesystem::path programPath(const std::string& relativeToBuild)
 #include <sstream>
 #include <thread>
 
+void writeFile(const std::filesystem::path& path, std::string_view bytes)
+{
+    std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
 ChildProcess startProgram(const std::vector<std::string>& arguments, const EnvironmentChanges& environment,
                           const std::filesystem::path& workingDirectory, const std::filesystem::path& stderrFile)
 {

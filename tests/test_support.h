@@ -4,6 +4,7 @@
 #include <cmath>
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 #include "core/recording_device.h"
 #include "music/beat_clock.h"
@@ -33,6 +34,15 @@ public:
 private:
     std::filesystem::path path_;
 };
+
+// A test's own working directory: fresh and empty, current while the object lives.
+struct ScratchWorkingDirectory {
+    TemporaryDirectory directory;
+    ScopedWorkingDirectory inDirectory{directory.path()};
+};
+
+// Writes the bytes as the whole of the file.
+void writeFile(const std::filesystem::path& path, std::string_view bytes);
 
 // The clock at a beat position, as the show computes it from a play position.
 inline BeatClock clockAtBeat(double beatTime)
