@@ -57,8 +57,8 @@ void releaseLoadingHeap()
 
 int main()
 {
-    // The pictures are decoded on worker threads and freed here once uploaded.
     reserveLoadingHeap();
+    // The pictures decode on worker threads while the window opens; each is freed once uploaded.
     PictureDecoding pictures = startDecodingShowPictures();
     constexpr WindowMode mode = KELPWAX_FULLSCREEN ? WindowMode::fullscreen : WindowMode::windowed;
     std::string error;
