@@ -1,9 +1,13 @@
 #include <gtest/gtest.h>
 #include <png.h>
+#include <sys/mount.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <set>
+#include <thread>
 
 #include "music/beat_clock.h"
 #include "platform/gl/gl_device.h"
@@ -25,15 +29,20 @@ std::filesystem::path showWorkingDirectory()
     return showDataExists() ? showDataDirectory() : std::filesystem::current_path();
 }
 
-// Runs the capture tool in the show's working directory; its exit code, stderr in `errors`.
-int runCapture(const std::vector<std::string>& arguments, const TemporaryDirectory& scratch, std::string& errors,
-               const EnvironmentChanges& environment = {})
+// Starts the capture tool in the show's working directory, its stderr going to the scratch directory.
+ChildProcess startCapture(const std::vector<std::string>& arguments, const TemporaryDirectory& scratch,
+                          const EnvironmentChanges& environment = {})
 {
     std::vector<std::string> command = {captureProgram().string()};
     command.insert(command.end(), arguments.begin(), arguments.end());
-    const ChildProcess child =
-        startProgram(command, environment, showWorkingDirectory(), scratch.path() / "capture-stderr.txt");
-    const std::optional<int> exitCode = waitForExit(child, 300s);
+    return startProgram(command, environment, showWorkingDirectory(), scratch.path() / "capture-stderr.txt");
+}
+
+// Runs the capture tool; its exit code (-1 when it ran past `timeout`), stderr in `errors`.
+int runCapture(const std::vector<std::string>& arguments, const TemporaryDirectory& scratch, std::string& errors,
+               const EnvironmentChanges& environment = {}, std::chrono::milliseconds timeout = 300s)
+{
+    const std::optional<int> exitCode = waitForExit(startCapture(arguments, scratch, environment), timeout);
     errors = readFile(scratch.path() / "capture-stderr.txt");
     return exitCode.value_or(-1);
 }
@@ -113,6 +122,43 @@ int submitFrames(FrameWriter& writer, int count, int translucentFrame = -1)
     }
     return count;
 }
+
+// PATH with `directory` first.
+EnvironmentChanges pathStartingWith(const std::filesystem::path& directory)
+{
+    const char* path = std::getenv("PATH");
+    return {{"PATH", directory.string() + ":" + (path ? path : "/usr/bin:/bin")}};
+}
+
+bool processExists(pid_t pid)
+{
+    return ::kill(pid, 0) == 0 || errno != ESRCH;
+}
+
+// A small file system of its own, so that an export can fill it; unmounted with the object.
+class SmallDisk {
+public:
+    SmallDisk(const std::filesystem::path& mountPoint, const char* size) : mountPoint_(mountPoint)
+    {
+        std::filesystem::create_directory(mountPoint_);
+        const std::string options = std::string("size=") + size;
+        mounted_ = ::mount("tmpfs", mountPoint_.c_str(), "tmpfs", 0, options.c_str()) == 0;
+        failure_ = mounted_ ? "" : std::strerror(errno);
+    }
+    ~SmallDisk()
+    {
+        if (mounted_) {
+            ::umount2(mountPoint_.c_str(), MNT_DETACH);
+        }
+    }
+    bool mounted() const { return mounted_; }
+    const std::string& failure() const { return failure_; }
+
+private:
+    std::filesystem::path mountPoint_;
+    bool mounted_ = false;
+    std::string failure_;
+};
 
 class RecordingSink final : public FrameSink {
 public:
@@ -217,6 +263,98 @@ TEST(Export, OutputErrorsAreReportedAndFail)
     EXPECT_FALSE(std::filesystem::exists(video));
 }
 
+TEST(Export, AVideoOntoADirectoryIsRefusedBeforeAnyFrameIsRendered)
+{
+    const TemporaryDirectory scratch;
+    const std::filesystem::path video = scratch.path() / "show.mp4";
+    std::filesystem::create_directory(video);
+    std::string errors;
+    EXPECT_EQ(runCapture({"--video", video.string()}, scratch, errors, {}, 10s), 1) << errors;
+    EXPECT_NE(errors.find("cannot write " + video.string() + ": it is a directory"), std::string::npos) << errors;
+    EXPECT_EQ(filesIn(scratch.path()), (std::set<std::string>{"capture-stderr.txt", "show.mp4"}));
+}
+
+// ffmpeg is started through a script first on PATH that notes its process id,
+// then stopped with SIGSTOP once frames flow: the tool is blocked writing to it.
+TEST(Export, ASignalEndsAVideoExportWithinASecondWhileTheEncoderIsStalled)
+{
+    if (!ffmpegInstalled() || !showDataExists()) {
+        GTEST_SKIP() << "needs ffmpeg and the generated show data";
+    }
+    for (const int signal : {SIGINT, SIGTERM}) {
+        const TemporaryDirectory scratch;
+        const std::filesystem::path pidFile = scratch.path() / "ffmpeg.pid";
+        writeFile(scratch.path() / "ffmpeg", "#!/bin/sh\necho $$ > '" + pidFile.string() + "'\nexec " +
+                                                 commandOutput("command -v ffmpeg | tr -d '\\n'") + " \"$@\"\n");
+        std::filesystem::permissions(scratch.path() / "ffmpeg", std::filesystem::perms::owner_all);
+        const std::filesystem::path video = scratch.path() / "show.mp4";
+        const ChildProcess capture =
+            startCapture({"--video", video.string(), "--from", "30"}, scratch, pathStartingWith(scratch.path()));
+        pid_t encoder = 0;
+        for (auto waited = 0ms; waited < 20s && encoder == 0; waited += 50ms) {
+            std::this_thread::sleep_for(50ms);
+            encoder = std::atoi(readFile(pidFile).c_str());
+        }
+        ASSERT_GT(encoder, 0) << readFile(scratch.path() / "capture-stderr.txt");
+        const std::filesystem::path partial = video.string() + ".partial";
+        for (auto waited = 0ms; waited < 30s && std::filesystem::file_size(partial) == 0; waited += 50ms) {
+            std::this_thread::sleep_for(50ms);  // until frames flow
+        }
+        ASSERT_GT(std::filesystem::file_size(partial), 0u);
+        ASSERT_EQ(::kill(encoder, SIGSTOP), 0);
+        std::this_thread::sleep_for(1s);  // the pipe fills and the tool waits on it
+
+        ::kill(capture.pid, signal);
+        const std::string errors = readFile(scratch.path() / "capture-stderr.txt");
+        EXPECT_EQ(waitForExit(capture, 1s), 128 + signal) << errors;
+        EXPECT_FALSE(processExists(encoder));
+        EXPECT_NE(readFile(scratch.path() / "capture-stderr.txt")
+                      .find("; removed the unfinished video " + video.string() + ".partial"),
+                  std::string::npos)
+            << readFile(scratch.path() / "capture-stderr.txt");
+        EXPECT_FALSE(std::filesystem::exists(video));
+        EXPECT_FALSE(std::filesystem::exists(partial));
+        if (processExists(encoder)) {
+            ::kill(encoder, SIGKILL);
+        }
+    }
+}
+
+// Both kinds of export onto a 2 MiB file system: each says the disk is full,
+// names the folder, says what it removed, and leaves the disk empty.
+TEST(Export, AFullDiskIsSaidByNameAndTheUnfinishedExportIsRemoved)
+{
+    if (!showDataExists()) {
+        GTEST_SKIP() << "needs the generated show data";
+    }
+    const TemporaryDirectory scratch;
+    const std::filesystem::path disk = scratch.path() / "small";
+    const SmallDisk smallDisk(disk, "2m");
+    if (!smallDisk.mounted()) {
+        GTEST_SKIP() << "cannot mount a 2 MiB tmpfs on " << disk << " (" << smallDisk.failure()
+                     << "); mounting needs root or CAP_SYS_ADMIN";
+    }
+    std::string errors;
+    const std::filesystem::path frames = disk / "frames";
+    EXPECT_EQ(runCapture({"--png", frames.string(), "--to", "10"}, scratch, errors), 1) << errors;
+    EXPECT_NE(errors.find("the disk holding " + frames.string() + " is full (ENOSPC)"), std::string::npos) << errors;
+    EXPECT_NE(errors.find(" written so far and the folder " + frames.string() + ", which this export had made"),
+              std::string::npos)
+        << errors;
+    EXPECT_TRUE(std::filesystem::is_empty(disk));
+
+    if (!ffmpegInstalled()) {
+        GTEST_SKIP() << "needs ffmpeg for the video";
+    }
+    const std::filesystem::path video = disk / "show.mp4";
+    EXPECT_EQ(runCapture({"--video", video.string(), "--to", "30"}, scratch, errors), 1) << errors;
+    EXPECT_NE(errors.find("the disk holding " + disk.string() + " is full (ENOSPC); removed the unfinished video " +
+                          video.string() + ".partial"),
+              std::string::npos)
+        << errors;
+    EXPECT_TRUE(std::filesystem::is_empty(disk));
+}
+
 TEST(PngSequence, FramesFromSeveralThreadsAreAllWrittenUnderTheirOwnNumbers)
 {
     const TemporaryDirectory scratch;
@@ -286,6 +424,25 @@ TEST(PngSequence, AnAbandonedSequenceIsRemovedWithFramesStillBeingWritten)
     auto writer = pngWriter(scratch.path(), 0, 2);
     ASSERT_EQ(submitFrames(*writer, 8), 8);
     writer.reset();
+    EXPECT_TRUE(filesIn(scratch.path()).empty());
+}
+
+TEST(PngSequence, AbandoningSaysWhatWasRemovedWithTheFoldersTheSequenceMade)
+{
+    const TemporaryDirectory scratch;
+    const std::vector<std::uint8_t> frame(static_cast<std::size_t>(kTargetWidth) * kTargetHeight * 4);
+    std::string error;
+    const std::filesystem::path folder = scratch.path() / "made" / "for it";
+    std::unique_ptr<FrameSink> sink = openPngSequence(folder, 0, error);
+    ASSERT_TRUE(sink && sink->write(0, frame, error) && sink->write(1, frame, error)) << error;
+    EXPECT_EQ(sink->discard(),
+              "removed the 2 frames written so far and the folder " + folder.string() + ", which this export had made");
+    EXPECT_TRUE(filesIn(scratch.path()).empty());
+
+    sink = openPngSequence(scratch.path(), 0, error);
+    ASSERT_TRUE(sink && sink->write(0, frame, error)) << error;
+    EXPECT_EQ(sink->discard(), "removed the 1 frame written so far to " + scratch.path().string());
+    EXPECT_EQ(sink->discard(), "");
     EXPECT_TRUE(filesIn(scratch.path()).empty());
 }
 

@@ -1,6 +1,7 @@
 #include "tools/capture/frame_writer.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -13,6 +14,7 @@
 #include <cstring>
 
 #include "platform/gl/gl_device.h"
+#include "tools/capture/interruption.h"
 #include "tools/capture/png_file.h"
 
 extern char** environ;
@@ -20,7 +22,9 @@ extern char** environ;
 namespace {
 
 constexpr int kBuffersInFlight = 4;
-constexpr double kShowVolume = 192.0 / 255.0;  // the show plays its music at this volume
+constexpr int kSignalCheckMilliseconds = 100;        // how long a stalled write waits before it checks for a signal
+constexpr std::uintmax_t kFullDiskBytes = 1u << 20;  // less room than a frame or two of video
+constexpr double kShowVolume = 192.0 / 255.0;        // the show plays its music at this volume
 
 bool programExists(const char* name)
 {
@@ -37,6 +41,21 @@ bool programExists(const char* name)
     return false;
 }
 
+// How the encoder ended, from its wait status.
+std::string encoderEnd(int status)
+{
+    if (WIFSIGNALED(status)) {
+        const int signal = WTERMSIG(status);
+        const char* abbreviation = sigabbrev_np(signal);
+        return "the encoder, ffmpeg, was killed by " +
+               (abbreviation ? "SIG" + std::string(abbreviation) : "signal " + std::to_string(signal)) + " (" +
+               strsignal(signal) + ")";
+    }
+    return "ffmpeg failed with exit code " + std::to_string(WEXITSTATUS(status)) + " (see its message above)";
+}
+
+// Frames go into ffmpeg's standard input through a pipe that never blocks, so
+// that a stalled encoder cannot hold up Ctrl-C or SIGTERM.
 class VideoFile final : public FrameSink {
 public:
     VideoFile(pid_t encoder, int pipe, std::filesystem::path partial, std::filesystem::path output)
@@ -44,16 +63,7 @@ public:
     {
     }
 
-    ~VideoFile() override
-    {
-        if (encoder_ > 0) {  // abandoned: stop the encoder and remove what it wrote
-            ::close(pipe_);
-            ::kill(encoder_, SIGTERM);
-            ::waitpid(encoder_, nullptr, 0);
-            std::error_code ignored;
-            std::filesystem::remove(partial_, ignored);
-        }
-    }
+    ~VideoFile() override { discard(); }
 
     bool write(std::int64_t, const std::vector<std::uint8_t>& rgba, std::string& error) override
     {
@@ -61,16 +71,23 @@ public:
         std::size_t left = rgba.size();
         while (left > 0) {
             const ssize_t written = ::write(pipe_, bytes, left);
-            if (written < 0 && errno == EINTR) {
-                continue;
-            }
-            if (written <= 0) {
-                error =
-                    "ffmpeg stopped taking frames (" + std::string(std::strerror(errno)) + "); see its message above";
+            if (written > 0) {
+                bytes += written;
+                left -= static_cast<std::size_t>(written);
+            } else if (written < 0 && (errno == EAGAIN || errno == EINTR)) {
+                if (interruptingSignal()) {
+                    error = "interrupted";
+                    return false;
+                }
+                pollfd writable{pipe_, POLLOUT, 0};
+                ::poll(&writable, 1, kSignalCheckMilliseconds);
+            } else {
+                const int writeError = errno;
+                const std::optional<int> status = waitForEncoder(std::chrono::seconds(2));
+                error = status ? whyEncoderFailed(*status)
+                               : "ffmpeg stopped taking frames (" + std::string(std::strerror(writeError)) + ")";
                 return false;
             }
-            bytes += written;
-            left -= static_cast<std::size_t>(written);
         }
         return true;
     }
@@ -78,13 +95,14 @@ public:
     bool finish(std::string& error) override
     {
         ::close(pipe_);
-        int status = 0;
-        ::waitpid(encoder_, &status, 0);
-        encoder_ = -1;
-        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-            error = "ffmpeg failed (see its message above); no video was written";
-            std::error_code ignored;
-            std::filesystem::remove(partial_, ignored);
+        pipe_ = -1;
+        const std::optional<int> status = waitForEncoder(std::nullopt);
+        if (!status) {
+            error = "interrupted";
+            return false;
+        }
+        if (!WIFEXITED(*status) || WEXITSTATUS(*status) != 0) {
+            error = whyEncoderFailed(*status);
             return false;
         }
         std::error_code renameError;
@@ -93,33 +111,79 @@ public:
             error = "cannot write " + output_.string() + ": " + renameError.message();
             return false;
         }
+        finished_ = true;
         return true;
     }
 
+    // The encoder is killed outright: it may be stopped, and what it wrote is removed anyway.
+    std::string discard() override
+    {
+        if (pipe_ >= 0) {
+            ::close(pipe_);
+            pipe_ = -1;
+        }
+        if (encoder_ > 0) {
+            ::kill(encoder_, SIGKILL);
+            ::waitpid(encoder_, nullptr, 0);
+            encoder_ = -1;
+        }
+        std::error_code ignored;
+        if (finished_ || !std::filesystem::remove(partial_, ignored)) {
+            return "";
+        }
+        return "removed the unfinished video " + partial_.string();
+    }
+
 private:
+    // ffmpeg says on its own when the disk is full, but a user should not have to find that in its output.
+    std::string whyEncoderFailed(int status) const
+    {
+        std::string why = encoderEnd(status);
+        const std::filesystem::path folder = std::filesystem::absolute(partial_).parent_path();
+        std::error_code failure;
+        if (const std::filesystem::space_info space = std::filesystem::space(folder, failure);
+            !failure && space.available < kFullDiskBytes) {
+            why += "; the disk holding " + folder.string() + " is full (ENOSPC)";
+        }
+        return why;
+    }
+
+    // The encoder's wait status once it has ended; nullopt when it has not
+    // within `limit` (no limit: until it ends), or a signal asked the tool to stop.
+    std::optional<int> waitForEncoder(std::optional<std::chrono::milliseconds> limit)
+    {
+        const auto deadline = std::chrono::steady_clock::now() + limit.value_or(std::chrono::milliseconds(0));
+        for (;;) {
+            int status = 0;
+            if (::waitpid(encoder_, &status, WNOHANG) == encoder_) {
+                encoder_ = -1;
+                return status;
+            }
+            if (interruptingSignal() || (limit && std::chrono::steady_clock::now() >= deadline)) {
+                return std::nullopt;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    }
+
     pid_t encoder_;
     int pipe_;
     std::filesystem::path partial_;
     std::filesystem::path output_;
+    bool finished_ = false;
 };
 
 class PngSequence final : public FrameSink {
 public:
-    PngSequence(std::filesystem::path directory, std::int64_t firstFrame)
-        : directory_(std::move(directory)), firstFrame_(firstFrame)
+    // `createdFolders`: the folders made for this sequence, the innermost first.
+    PngSequence(std::filesystem::path directory, std::int64_t firstFrame,
+                std::vector<std::filesystem::path> createdFolders)
+        : directory_(std::move(directory)), firstFrame_(firstFrame), createdFolders_(std::move(createdFolders))
     {
     }
 
     // Runs once no write is under way any more.
-    ~PngSequence() override
-    {
-        if (!finished_) {  // abandoned: an unfinished sequence is removed like an unfinished video
-            for (std::int64_t frame : framesWritten_) {
-                std::error_code ignored;
-                std::filesystem::remove(pathOf(frame), ignored);
-            }
-        }
-    }
+    ~PngSequence() override { discard(); }
 
     bool write(std::int64_t frame, const std::vector<std::uint8_t>& rgba, std::string& error) override
     {
@@ -137,6 +201,36 @@ public:
         return true;
     }
 
+    // An unfinished sequence is removed like an unfinished video, with the
+    // folders made for it once they are empty.
+    std::string discard() override
+    {
+        if (finished_) {
+            return "";
+        }
+        std::size_t framesRemoved = 0;
+        for (std::int64_t frame : framesWritten_) {
+            std::error_code ignored;
+            framesRemoved += std::filesystem::remove(pathOf(frame), ignored);
+        }
+        framesWritten_.clear();
+        bool folderRemoved = false;
+        for (const std::filesystem::path& folder : createdFolders_) {
+            std::error_code notEmpty;
+            if (!std::filesystem::remove(folder, notEmpty)) {
+                break;
+            }
+            folderRemoved = true;
+        }
+        createdFolders_.clear();
+        const std::string frames = std::to_string(framesRemoved) + (framesRemoved == 1 ? " frame" : " frames");
+        if (folderRemoved) {
+            return "removed " + (framesRemoved > 0 ? "the " + frames + " written so far and " : std::string()) +
+                   "the folder " + directory_.string() + ", which this export had made";
+        }
+        return framesRemoved > 0 ? "removed the " + frames + " written so far to " + directory_.string() : "";
+    }
+
     bool writesConcurrently() const override { return true; }
 
 private:
@@ -149,6 +243,7 @@ private:
 
     std::filesystem::path directory_;
     std::int64_t firstFrame_;
+    std::vector<std::filesystem::path> createdFolders_;
     std::mutex mutex_;
     std::vector<std::int64_t> framesWritten_;
     bool finished_ = false;
@@ -192,6 +287,11 @@ std::unique_ptr<FrameSink> openVideoFile(const VideoOptions& options, std::strin
     std::filesystem::path partial = options.output;
     partial += ".partial";
     // Find out now, not after minutes of rendering, whether the output can be written.
+    if (std::filesystem::is_directory(options.output)) {
+        error = "cannot write " + options.output.string() + ": it is a directory; give a file name ending in " +
+                (webm ? ".webm" : ".mp4");
+        return nullptr;
+    }
     const int probe = ::open(partial.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (probe < 0) {
         error = "cannot write " + options.output.string() + ": " + std::strerror(errno);
@@ -223,27 +323,38 @@ std::unique_ptr<FrameSink> openVideoFile(const VideoOptions& options, std::strin
     }
     arguments.push_back(partial.string());
 
-    int pipeEnds[2];
-    if (::pipe2(pipeEnds, O_CLOEXEC) != 0) {
-        error = std::string("cannot start ffmpeg: ") + std::strerror(errno);
+    const auto cannotStart = [&](int errorNumber) {
+        error = std::string("cannot start ffmpeg: ") + std::strerror(errorNumber);
+        std::error_code ignored;
+        std::filesystem::remove(partial, ignored);
         return nullptr;
+    };
+    int pipeEnds[2];
+    if (::pipe2(pipeEnds, O_CLOEXEC) != 0 || ::fcntl(pipeEnds[1], F_SETFL, O_NONBLOCK) != 0) {
+        return cannotStart(errno);
     }
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, pipeEnds[0], STDIN_FILENO);
+    // In a process group of its own, Ctrl-C in the terminal reaches only the
+    // tool, which then stops the encoder itself and removes what it wrote.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+    posix_spawnattr_setpgroup(&attributes, 0);
     std::vector<char*> argv;
     for (std::string& argument : arguments) {
         argv.push_back(argument.data());
     }
     argv.push_back(nullptr);
     pid_t encoder = -1;
-    const int spawnResult = posix_spawnp(&encoder, "ffmpeg", &actions, nullptr, argv.data(), environ);
+    const int spawnResult = posix_spawnp(&encoder, "ffmpeg", &actions, &attributes, argv.data(), environ);
+    posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     ::close(pipeEnds[0]);
     if (spawnResult != 0) {
         ::close(pipeEnds[1]);
-        error = std::string("cannot start ffmpeg: ") + std::strerror(spawnResult);
-        return nullptr;
+        return cannotStart(spawnResult);
     }
     std::signal(SIGPIPE, SIG_IGN);  // a failed encoder shows as a write error, not a dead process
     return std::make_unique<VideoFile>(encoder, pipeEnds[1], std::move(partial), options.output);
@@ -252,6 +363,16 @@ std::unique_ptr<FrameSink> openVideoFile(const VideoOptions& options, std::strin
 std::unique_ptr<FrameSink> openPngSequence(const std::filesystem::path& directory, std::int64_t firstFrame,
                                            std::string& error)
 {
+    std::vector<std::filesystem::path> createdFolders;
+    std::filesystem::path folder = std::filesystem::absolute(directory).lexically_normal();
+    if (!folder.has_filename()) {
+        folder = folder.parent_path();  // from a trailing separator
+    }
+    for (std::error_code ignored;
+         folder.has_relative_path() && !std::filesystem::exists(std::filesystem::symlink_status(folder, ignored));
+         folder = folder.parent_path()) {
+        createdFolders.push_back(folder);
+    }
     std::error_code failure;
     std::filesystem::create_directories(directory, failure);
     if (failure || !std::filesystem::is_directory(directory)) {
@@ -259,7 +380,7 @@ std::unique_ptr<FrameSink> openPngSequence(const std::filesystem::path& director
                 (failure ? failure.message() : std::string("it is not a directory"));
         return nullptr;
     }
-    return std::make_unique<PngSequence>(directory, firstFrame);
+    return std::make_unique<PngSequence>(directory, firstFrame, std::move(createdFolders));
 }
 
 FrameWriter::FrameWriter(std::unique_ptr<FrameSink> sink, int renderScale, unsigned coreCount)
@@ -279,14 +400,21 @@ FrameWriter::FrameWriter(std::unique_ptr<FrameSink> sink, int renderScale, unsig
     }
 }
 
-// Unless finish() ran, the output is being abandoned: frames still queued are dropped.
+// Unless finish() ran, the output is being abandoned: frames still queued are
+// dropped, and the sink removes what it wrote once its threads have stopped.
 FrameWriter::~FrameWriter()
+{
+    abandon();
+}
+
+std::string FrameWriter::abandon()
 {
     {
         std::lock_guard lock(mutex_);
         queued_.clear();
     }
     stopThreads();
+    return sink_->discard();
 }
 
 void FrameWriter::stopThreads()

@@ -20,6 +20,9 @@ public:
     virtual bool write(std::int64_t frame, const std::vector<std::uint8_t>& rgba, std::string& error) = 0;
     // Completes the output; until then it does not look complete.
     virtual bool finish(std::string& error) = 0;
+    // Removes an unfinished output, stopping whatever was writing it, and says
+    // what was removed ("" when nothing was). Does nothing once finished.
+    virtual std::string discard() { return ""; }
     // Whether several frames may be written at once, from different threads and out of order.
     virtual bool writesConcurrently() const { return false; }
 };
@@ -33,9 +36,12 @@ struct VideoOptions {
 };
 
 // Frames piped raw into the ffmpeg program, written to a temporary name and
-// renamed when ffmpeg has finished well.
+// renamed when ffmpeg has finished well. A write to a stalled ffmpeg gives up
+// within a tenth of a second of SIGINT or SIGTERM.
 std::unique_ptr<FrameSink> openVideoFile(const VideoOptions& options, std::string& error);
-// frame-000000.png, frame-000001.png, ... numbered from `firstFrame`.
+// frame-000000.png, frame-000001.png, ... numbered from `firstFrame`, in
+// `directory`, which is made if need be (and removed with the frames when the
+// sequence is abandoned).
 std::unique_ptr<FrameSink> openPngSequence(const std::filesystem::path& directory, std::int64_t firstFrame,
                                            std::string& error);
 
@@ -54,6 +60,8 @@ public:
     bool submit(std::vector<std::uint8_t> frame);
     // Waits for every queued frame and completes the output.
     bool finish(std::string& error);
+    // Drops the queued frames and removes the unfinished output; says what was removed.
+    std::string abandon();
     // Summed over the writing threads.
     double secondsWriting() const { return secondsWriting_; }
     int threadCount() const { return static_cast<int>(threads_.size()); }

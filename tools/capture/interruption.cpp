@@ -30,14 +30,11 @@ int interruptingSignal()
     return caughtSignal;
 }
 
-int reportInterruption(const char* removedOutput)
+int reportInterruption(const std::string& removed)
 {
     const int signal = caughtSignal;
     const char* name = signal == SIGINT ? "Ctrl-C (SIGINT)" : "SIGTERM";
-    if (removedOutput && *removedOutput) {
-        std::fprintf(stderr, "\nkelpwax-capture: interrupted by %s; removed the unfinished %s\n", name, removedOutput);
-    } else {
-        std::fprintf(stderr, "\nkelpwax-capture: interrupted by %s\n", name);
-    }
+    std::fprintf(stderr, "\nkelpwax-capture: interrupted by %s%s%s\n", name, removed.empty() ? "" : "; ",
+                 removed.c_str());
     return 128 + signal;
 }

@@ -139,7 +139,7 @@ int captureSingleFrames(const Options& options)
     std::vector<std::uint8_t> pixels;
     for (float seconds : options.positions) {
         if (interruptingSignal()) {
-            return reportInterruption(nullptr);
+            return reportInterruption("");
         }
         drawFrame(*renderer.device, renderer.assets, BeatClock::fromSeconds(seconds));
         renderer.device->readRenderTarget(pixels);
@@ -209,10 +209,7 @@ int exportShow(const Options& options)
         return writer.submit(std::move(buffer));
     };
     bool written = true;
-    for (std::int64_t index = 0; index < range->count() && written; ++index) {
-        if (interruptingSignal()) {
-            return reportInterruption(output.c_str());  // leaving abandons the output, which removes it
-        }
+    for (std::int64_t index = 0; index < range->count() && written && !interruptingSignal(); ++index) {
         const auto start = std::chrono::steady_clock::now();
         drawFrame(device, renderer.assets, BeatClock::fromSeconds(framePosition(range->first + index, options.fps)));
         device.startReadback(static_cast<int>(index % kReadbacksInFlight));
@@ -223,11 +220,16 @@ int exportShow(const Options& options)
         progress.update(index + 1);
     }
     for (std::int64_t index = std::max<std::int64_t>(0, range->count() - (kReadbacksInFlight - 1));
-         index < range->count() && written; ++index) {
+         index < range->count() && written && !interruptingSignal(); ++index) {
         written = collect(index);
     }
-    if (!writer.finish(error)) {
-        std::fprintf(stderr, "\nkelpwax-capture: %s\n", error.c_str());
+    if (interruptingSignal() || !writer.finish(error)) {
+        const std::string removed = writer.abandon();
+        if (interruptingSignal()) {
+            return reportInterruption(removed);
+        }
+        std::fprintf(stderr, "\nkelpwax-capture: %s%s%s\n", error.c_str(), removed.empty() ? "" : "; ",
+                     removed.c_str());
         return 1;
     }
     progress.finish();

@@ -7,11 +7,13 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 
 namespace {
 
 struct PngFailure {
     char message[256] = "";
+    int systemError = 0;  // errno of a failed write, which libpng reports only as "Write Error"
 };
 
 extern "C" void recordPngError(png_structp png, png_const_charp message)
@@ -19,6 +21,26 @@ extern "C" void recordPngError(png_structp png, png_const_charp message)
     auto* failure = static_cast<PngFailure*>(png_get_error_ptr(png));
     std::snprintf(failure->message, sizeof failure->message, "%s", message);
     png_longjmp(png, 1);
+}
+
+extern "C" void writePngBytes(png_structp png, png_bytep bytes, std::size_t size)
+{
+    if (std::fwrite(bytes, 1, size, static_cast<std::FILE*>(png_get_io_ptr(png))) != size) {
+        static_cast<PngFailure*>(png_get_error_ptr(png))->systemError = errno;
+        png_error(png, std::strerror(errno));
+    }
+}
+
+extern "C" void flushPngBytes(png_structp) {}
+
+std::string cannotWrite(const std::string& path, int systemError)
+{
+    if (systemError == ENOSPC) {
+        const std::filesystem::path folder = std::filesystem::absolute(path).parent_path();
+        return "cannot write " + path + ": the disk holding " + folder.string() +
+               " is full (ENOSPC); free some space there or export to another disk";
+    }
+    return "cannot write " + path + ": " + std::strerror(systemError);
 }
 
 extern "C" void ignorePngWarning(png_structp, png_const_charp) {}
@@ -39,7 +61,7 @@ bool isOpaque(const std::uint8_t* rgba, std::size_t pixelCount)
 void writeImage(png_structp png, png_infop info, std::FILE* file, int width, int height, const std::uint8_t* rgba)
 {
     const bool opaque = isOpaque(rgba, static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
-    png_init_io(png, file);
+    png_set_write_fn(png, file, writePngBytes, flushPngBytes);
     png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
                  opaque ? PNG_COLOR_TYPE_RGB : PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                  PNG_FILTER_TYPE_DEFAULT);
@@ -82,19 +104,20 @@ bool writePng(const std::string& path, int width, int height, const std::vector<
     const std::string partial = path + ".partial";
     std::FILE* file = std::fopen(partial.c_str(), "wb");
     if (!file) {
-        error = "cannot write " + path + ": " + std::strerror(errno);
+        error = cannotWrite(path, errno);
         return false;
     }
     PngFailure failure;
     const bool encoded = encodePng(file, width, height, rgba.data(), failure);
     const bool closed = std::fclose(file) == 0;
     if (!encoded || !closed) {
-        error = "cannot write " + path + ": " + (encoded ? std::strerror(errno) : failure.message);
+        error = encoded || failure.systemError ? cannotWrite(path, encoded ? errno : failure.systemError)
+                                               : "cannot write " + path + ": " + failure.message;
         std::remove(partial.c_str());
         return false;
     }
     if (std::rename(partial.c_str(), path.c_str()) != 0) {
-        error = "cannot write " + path + ": " + std::strerror(errno);
+        error = cannotWrite(path, errno);
         std::remove(partial.c_str());
         return false;
     }
