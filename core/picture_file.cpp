@@ -1,6 +1,7 @@
 #include "core/picture_file.h"
 
 #include "core/data_file.h"
+#include "core/decoder_failure.h"
 
 #include <stb/stb_image.h>
 
@@ -18,6 +19,8 @@
 #include <thread>
 #include <unordered_map>
 #include <vector>
+
+extern "C" void forgetStbImageFailure();  // in core/stb_implementation.c
 
 namespace {
 
@@ -87,7 +90,7 @@ private:
     std::uint32_t tables_[4][256]{};
 };
 
-[[maybe_unused]] constexpr Crc32 kCrc32;
+constexpr Crc32 kCrc32;
 
 std::uint32_t bigEndian32(const std::uint8_t* bytes)
 {
@@ -108,11 +111,9 @@ const char* chunkDamage(const std::vector<std::uint8_t>& file)
             return "a chunk runs past the end of the file";
         }
         const std::size_t crcAt = at + 8 + length;
-#ifndef FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION  // lets a fuzzer's changes reach the decoder
         if (kCrc32.of(&file[at + 4], 4 + length) != bigEndian32(&file[crcAt])) {
             return "a chunk does not match its CRC";
         }
-#endif
         at = crcAt + 4;
     }
     return nullptr;
@@ -139,8 +140,9 @@ bool decodePicture(const std::vector<std::uint8_t>& file, Picture& picture, std:
     }
     const int length = static_cast<int>(file.size());
     int width = 0, height = 0, channels = 0;
+    forgetStbImageFailure();
     if (!stbi_info_from_memory(file.data(), length, &width, &height, &channels)) {
-        failure = std::string("not a readable picture: ") + stbi_failure_reason();
+        failure = "not a readable picture: " + decoderFailure(stbi_failure_reason(), "it is not a PNG file");
         return false;
     }
     // Sides are stretched up to powers of two before they become textures.
@@ -155,7 +157,9 @@ bool decodePicture(const std::vector<std::uint8_t>& file, Picture& picture, std:
     }
     stbi_uc* pixels = stbi_load_from_memory(file.data(), length, &width, &height, &channels, 4);
     if (!pixels) {
-        failure = std::string("corrupt or truncated picture: ") + stbi_failure_reason();
+        // stb gives no reason when the compressed pixel data uses a deflate block type that does not exist.
+        failure = "corrupt or truncated picture: " +
+                  decoderFailure(stbi_failure_reason(), "its compressed pixel data is damaged");
         return false;
     }
     picture.width = width;

@@ -15,3 +15,10 @@
 #define malloc(size) allocateVorbisBlock(size)
 #define free(pointer) freeVorbisBlock(pointer)
 #include <stb/stb_vorbis.h>
+
+/* stb_image keeps the last failure's reason per thread and never clears it:
+ * a failure it gives no reason for would otherwise show an earlier file's. */
+void forgetStbImageFailure(void)
+{
+    stbi__g_failure_reason = NULL;
+}

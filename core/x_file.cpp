@@ -13,6 +13,7 @@
 
 #include "core/d3dx_math.h"
 #include "core/data_file.h"
+#include "core/decoder_failure.h"
 
 namespace {
 
@@ -146,7 +147,7 @@ public:
     bool read(XModel& model, std::string& problem)
     {
         const bool ok = readHeader() && readTopLevel() && assemble(model);
-        problem = problem_;
+        problem = ok ? std::string() : decoderFailure(problem_.c_str(), "the model cannot be read");
         return ok;
     }
 

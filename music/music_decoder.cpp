@@ -4,6 +4,8 @@
 #define STB_VORBIS_HEADER_ONLY
 #include <stb/stb_vorbis.h>
 
+#include "core/decoder_failure.h"
+
 #include <algorithm>
 #include <limits>
 #include <span>
@@ -14,7 +16,8 @@ namespace {
 // well inside this, and a hostile header cannot make the decoder take more.
 constexpr std::size_t kDecoderMemoryBytes = 16u << 20;
 
-std::string vorbisErrorText(int code)
+// What an stb_vorbis error code means for a user; null for codes opening a file does not give.
+const char* vorbisErrorReason(int code)
 {
     switch (code) {
     case VORBIS_outofmem: return "its code books need more memory than any music stream should";
@@ -27,7 +30,7 @@ std::string vorbisErrorText(int code)
     case VORBIS_cant_find_last_page: return "its last page cannot be found";
     case VORBIS_seek_failed: return "it cannot be read to its end";
     }
-    return "it cannot be decoded (Vorbis error " + std::to_string(code) + ")";
+    return nullptr;
 }
 
 std::uint32_t littleEndian32(const std::uint8_t* bytes)
@@ -171,7 +174,8 @@ bool MusicDecoder::openStream(std::size_t start, std::string& failure)
     vorbis_ = stb_vorbis_open_memory(stream.data(), static_cast<int>(stream.size()), &error, nullptr);
     streamStart_ = start;
     if (!vorbis_) {
-        failure = vorbisErrorText(error);
+        failure = decoderFailure(vorbisErrorReason(error),
+                                 "it cannot be decoded (Vorbis error " + std::to_string(error) + ")");
         return false;
     }
     const stb_vorbis_info info = stb_vorbis_get_info(vorbis_);

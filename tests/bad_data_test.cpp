@@ -19,7 +19,7 @@ using namespace std::chrono_literals;
 
 namespace {
 
-enum class Form { missing, empty, truncated, random, directory, symlinkLoop, fifo, absurdHeader };
+enum class Form { missing, empty, truncated, random, directory, symlinkLoop, fifo, absurdHeader, undecodablePixels };
 
 struct BadFileCase {
     const char* file;  // relative to the working directory
@@ -108,6 +108,10 @@ void makeWorkingDirectory(const std::filesystem::path& directory, const BadFileC
     case Form::symlinkLoop: std::filesystem::create_symlink(path.filename(), path); break;
     case Form::fifo: ASSERT_EQ(::mkfifo(path.c_str(), 0644), 0); break;
     case Form::absurdHeader: writeBytes(path, absurdHeader(path, good)); break;
+    case Form::undecodablePixels:  // sound chunks, but a deflate block type that does not exist
+        std::filesystem::copy_file(
+            std::filesystem::path(KELPWAX_SOURCE_DIR) / "fuzz/corpus/picture/reserved-deflate-block-type.png", path);
+        break;
     }
 }
 
@@ -197,6 +201,9 @@ constexpr BadFileCase kBadFileCases[] = {
     {"underwater.png", Form::symlinkLoop, "symbolic links"},
     {"underwater.png", Form::fifo, "not a regular file"},
     {"underwater.png", Form::absurdHeader, "is more than the largest picture"},
+    {"underwater.png", Form::undecodablePixels, "its compressed pixel data is damaged"},
+    {"vinyl.png", Form::undecodablePixels, "its compressed pixel data is damaged"},
+    {"vinyllabel.png", Form::undecodablePixels, "its compressed pixel data is damaged"},
     {"submarine1_lowerpoly.x", Form::missing, "no such file"},
     {"submarine1_lowerpoly.x", Form::empty, "not a .x file"},
     {"submarine1_lowerpoly.x", Form::truncated, "the file ends"},
@@ -217,6 +224,7 @@ constexpr BadFileCase kBadFileCases[] = {
     {"font/A.png", Form::truncated, "corrupt or truncated"},
     {"font/A.png", Form::directory, "is a directory"},
     {"font/A.png", Form::fifo, "not a regular file"},
+    {"font/A.png", Form::undecodablePixels, "its compressed pixel data is damaged"},
 };
 
 INSTANTIATE_TEST_SUITE_P(EveryDataFile, BadDataFile, ::testing::ValuesIn(kBadFileCases),
@@ -301,6 +309,8 @@ TEST(BadEnvironment, AnInterruptedExportRemovesWhatItHadWrittenAndSaysSo)
     }
     ::kill(capture.pid, SIGTERM);
     EXPECT_EQ(waitForExit(capture, 1s), 128 + SIGTERM);
-    EXPECT_TRUE(std::filesystem::is_empty(scratch.path() / "frames"));
-    EXPECT_NE(readFile(errors).find("interrupted by SIGTERM"), std::string::npos) << readFile(errors);
+    EXPECT_FALSE(std::filesystem::exists(scratch.path() / "frames"));  // the export had made it
+    EXPECT_NE(readFile(errors).find("interrupted by SIGTERM; removed the "), std::string::npos) << readFile(errors);
+    EXPECT_NE(readFile(errors).find(" and the folder " + (scratch.path() / "frames").string()), std::string::npos)
+        << readFile(errors);
 }

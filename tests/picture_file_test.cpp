@@ -65,6 +65,22 @@ TEST_F(PictureFileTest, MissingCorruptAndTruncatedFilesGiveNoTextureAndAReason)
     }
 }
 
+// A 2 x 2 palette picture whose chunks and CRCs are sound but whose pixel data
+// starts with deflate block type 3, which does not exist: stb fails without a reason.
+TEST_F(PictureFileTest, DamageTheDecoderGivesNoReasonForIsStillSaidAndNotAnEarlierFilesReason)
+{
+    const std::vector<char> bytes =
+        readBytes(std::filesystem::path(KELPWAX_SOURCE_DIR) / "fuzz/corpus/picture/reserved-deflate-block-type.png");
+    ASSERT_EQ(bytes.size(), 87u);
+    const std::vector<std::uint8_t> file(bytes.begin(), bytes.end());
+    Picture picture;
+    std::string failure;
+    ASSERT_FALSE(decodePicture({'n', 'o', 't', ' ', 'P', 'N', 'G'}, picture, failure));
+    EXPECT_EQ(failure, "not a readable picture: unknown image type");
+    ASSERT_FALSE(decodePicture(file, picture, failure));
+    EXPECT_EQ(failure, "corrupt or truncated picture: its compressed pixel data is damaged");
+}
+
 TEST_F(PictureFileTest, RefusesMoreThan8192TexelsOnASide)
 {
     writePicture("too-wide.png", solidPicture(kMaxPictureSide + 1, 1, 0x336699FF));
