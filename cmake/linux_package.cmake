@@ -34,7 +34,10 @@ set(CPACK_PACKAGE_DESCRIPTION
 a spinning record, tumbling cubes, a submarine and scrolling text; about 160 seconds, or until a key is pressed.")
 set(CPACK_PACKAGE_FILE_NAME kelpwax-${PROJECT_VERSION}-linux-${CMAKE_SYSTEM_PROCESSOR})
 set(CPACK_STRIP_FILES ON)
-set(CPACK_GENERATOR DEB TGZ)
+set(CPACK_GENERATOR DEB External)
+set(CPACK_EXTERNAL_ENABLE_STAGING ON)
+set(CPACK_EXTERNAL_PACKAGE_SCRIPT ${CMAKE_SOURCE_DIR}/cmake/linux_archive.cmake)
+set(CPACK_KELPWAX_CMAKE_COMMAND ${CMAKE_COMMAND})
 set(CPACK_COMPONENTS_ALL show archive-readme)
 set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_SOURCE_DIR}/cmake/linux_package_generators.cmake)
 

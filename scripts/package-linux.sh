@@ -10,7 +10,7 @@
 # stdout; the build's progress goes to stderr.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-build="${1:-$root/build-release}"
+build="$(realpath -m "${1:-$root/build-release}")"
 dist="$root/dist"
 
 "$root/scripts/install-deps.sh" >&2

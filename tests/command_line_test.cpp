@@ -40,7 +40,7 @@ TEST(CommandLine, HelpSaysWhatTheProgramIsItsKeysDataAndExitCodes)
             EXPECT_EQ(run.errors, "");
             EXPECT_EQ(run.output.rfind(program + " " KELPWAX_VERSION ": a self-running audio-visual show", 0), 0u)
                 << run.output;
-            for (const std::string part :
+            for (const std::string& part :
                  {"Usage: " + program + " [--help | --version]", std::string("Keys: any key"),
                   std::string("../share/kelpwax"), std::string("Exit codes:\n  0  "),
                   std::string("\n  1  no window or OpenGL 3.3 context"), std::string("\n  2  an argument")}) {
