@@ -34,6 +34,8 @@ set(CPACK_PACKAGE_DESCRIPTION
 a spinning record, tumbling cubes, a submarine and scrolling text; about 160 seconds, or until a key is pressed.")
 set(CPACK_PACKAGE_FILE_NAME kelpwax-${PROJECT_VERSION}-linux-${CMAKE_SYSTEM_PROCESSOR})
 set(CPACK_STRIP_FILES ON)
+# The .tar.gz comes from the External generator: cmake/linux_archive.cmake packs
+# CPack's staged install, as CPack's own archive generators cannot.
 set(CPACK_GENERATOR DEB External)
 set(CPACK_EXTERNAL_ENABLE_STAGING ON)
 set(CPACK_EXTERNAL_PACKAGE_SCRIPT ${CMAKE_SOURCE_DIR}/cmake/linux_archive.cmake)
