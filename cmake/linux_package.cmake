@@ -4,6 +4,9 @@
 # share/kelpwax/ (where the programs look, relative to themselves), a desktop
 # entry for each program, the icon in the hicolor theme, and a README.
 
+# Installing builds nothing: scripts/package-linux.sh builds what is installed,
+# so a package needs neither the tests nor the benchmarks built.
+set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 install(TARGETS kelpwax kelpwax-fullscreen RUNTIME DESTINATION bin COMPONENT show)
 install(DIRECTORY ${KELPWAX_DATA_DIR}/ DESTINATION share/kelpwax COMPONENT show PATTERN .generated EXCLUDE)
 install(DIRECTORY ${KELPWAX_DESKTOP_ICONS_DIR} DESTINATION share/icons COMPONENT show
