@@ -50,6 +50,7 @@ step "check: the Windows programs under Wine, unpacked from the .zip"
 export WINEPREFIX="$build/wine-prefix" WINEDEBUG=-all
 [[ -d "$WINEPREFIX" ]] || wine wineboot -i >/dev/null 2>&1
 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+wineserver -w  # the next programs start a fresh desktop on the display they are given
 unpacked="$build/windows-unpacked"
 rm -rf "$unpacked" && mkdir -p "$unpacked"
 (cd "$unpacked" && unzip -q "$dist/kelpwax-$version-windows.zip")
