@@ -32,9 +32,9 @@ set(CPACK_PACKAGE_NAME kelpwax)
 set(CPACK_PACKAGE_VENDOR kelpwax)
 set(CPACK_PACKAGE_CONTACT "kelpwax developers")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "self-running real-time audio-visual show")
-set(CPACK_PACKAGE_DESCRIPTION
-    "One window, one music track, and in step with it a pulsing background, an underwater backdrop, \
-a spinning record, tumbling cubes, a submarine and scrolling text; about 160 seconds, or until a key is pressed.")
+set(CPACK_PACKAGE_DESCRIPTION "One window, one music track, and in step with it a pulsing background,
+an underwater backdrop, a spinning record, tumbling cubes, a submarine and
+scrolling text; about 160 seconds, or until a key is pressed.")
 set(CPACK_PACKAGE_FILE_NAME kelpwax-${PROJECT_VERSION}-linux-${CMAKE_SYSTEM_PROCESSOR})
 set(CPACK_STRIP_FILES ON)
 # The .tar.gz comes from the External generator: cmake/linux_archive.cmake packs
