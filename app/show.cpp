@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/data_folder.h"
 #include "scene/background_pulse.h"
 #include "scene/cube_chain.h"
 #include "scene/light_camera.h"
@@ -41,17 +42,15 @@ void reportCharactersWithoutGlyphs(const GlyphTable& table)
 // show was most likely started from the wrong folder, and that is worth one line.
 void reportMissingDataFolder()
 {
-    std::error_code ignored;
-    for (const char* file : {"quirn.ogg", "underwater.png", "vinyl.png", "vinyllabel.png", "submarine1_lowerpoly.x"}) {
-        if (std::filesystem::exists(file, ignored)) {
-            return;
-        }
+    if (holdsShowData(".")) {
+        return;
     }
+    std::error_code ignored;
     std::fprintf(stderr,
                  "kelpwax: none of the show's data is in %s. The show reads quirn.ogg, the pictures, the model "
                  "and the glyphs from its working directory: run it from the folder that holds them "
                  "(build/data after a build; scripts/run.sh does this).\n",
-                 std::filesystem::current_path(ignored).string().c_str());
+                 displayPath(std::filesystem::current_path(ignored)).c_str());
 }
 
 }  // namespace

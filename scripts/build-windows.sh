@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # Builds the two Windows programs with mingw-w64 and packages them with the
 # show's data, laid out as their working directory:
-#   scripts/build-windows.sh    -> dist/kelpwax-windows/ and dist/kelpwax-windows.zip
-# The data (and the programs' icon) come from the host build in build/, which
-# this builds first.
+#   scripts/build-windows.sh [HOST_BUILD_DIR]  -> dist/kelpwax-windows/ and dist/kelpwax-windows.zip
+# The data (and the programs' icon) come from the host build (default: build),
+# which this builds first.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-host="$root/build"
+host="${1:-$root/build}"
 dist="$root/dist"
 package="$dist/kelpwax-windows"
 

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, running and testing the show need.
-#   scripts/install-deps.sh           the Linux show, its tools and the data generator
+#   scripts/install-deps.sh           the Linux show, its tools, the data generator and the
+#                                     Linux packages (CPack finds the .deb's dependencies with
+#                                     dpkg-shlibdeps, which needs file)
 #   scripts/install-deps.sh --web     also what building the web page needs: emscripten
 #   scripts/install-deps.sh --test    also what the tests need: a virtual X server,
 #                                     clang for the fuzzers, and the Windows and web
@@ -14,6 +16,7 @@ packages=(
   libvorbis-dev libpng-dev libfreetype-dev fonts-dejavu-core
   libgtest-dev libgmock-dev libbenchmark-dev
   libgl1-mesa-dri libegl-mesa0 libegl1 mesa-utils-bin
+  dpkg-dev file
 )
 if [[ "${1:-}" == "--web" ]]; then
   packages+=(emscripten python3)
@@ -22,7 +25,7 @@ if [[ "${1:-}" == "--test" ]]; then
   packages+=(
     xvfb xauth xdotool ffmpeg clang-format
     clang libclang-rt-14-dev
-    g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev wine wine64 zip x11-utils
+    g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev wine wine64 zip unzip x11-utils
     emscripten nodejs chromium python3 curl
   )
 fi

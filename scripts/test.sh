@@ -49,6 +49,11 @@ step "Linux tests"
 (cd "$build" && ctest --output-on-failure -j"$(nproc)" "$@")
 $linux_only && exit 0
 
+step "Linux packages: the .deb installed, run from / and removed; the .tar.gz run from elsewhere"
+linux_packages=$("$root/scripts/package-linux.sh" "$build")
+mapfile -t linux_packages <<<"$linux_packages"
+"$root/tests/package/packages_test.sh" "${linux_packages[@]}" "$build/installed-show.png"
+
 # The same start-up and frames on every target's build of the core: its device
 # calls must match the Linux build's, to the last bits of the maths library.
 positions=(0 10 32.4 60 84 100 110.2 140 159 160.5)
@@ -125,6 +130,9 @@ mode_after=$(display_mode)
 echo "display mode before: $(echo $mode_before)"
 echo "display mode after:  $(echo $mode_after)"
 [[ "$mode_before" == "$mode_after" ]] || { echo "FAIL: the display mode was not restored"; exit 1; }
+
+step "Windows: --help, --version, a bad argument; the data found beside the program from another folder"
+"$root/tests/windows/programs_test.sh" "$windows/platform/windows" "$build/data" "$("$build/kelpwax" --version | cut -d' ' -f2)"
 
 step "Windows: start-up and frame rate at beat 210 (84 s), beside the Linux build"
 (cd "$build/data" && wine "$windows/tools/capture/kelpwax-capture.exe" --fps-at 84 2>/dev/null | tr -d '\r' |

@@ -8,7 +8,12 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <vector>
 
+#include "app/command_line.h"
+#include "app/data_folder.h"
 #include "app/frame_loop.h"
 #include "app/show.h"
 #include "music/music_stream.h"
@@ -45,6 +50,36 @@ void reserveLoadingHeap()
     }
 }
 
+// The folder that holds the program, then ../share/kelpwax beside it, where the packages put the data.
+std::vector<std::filesystem::path> dataFoldersBesideProgram()
+{
+    std::error_code error;
+    const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error) {
+        return {};
+    }
+    return {program.parent_path(), (program.parent_path() / "../share/kelpwax").lexically_normal()};
+}
+
+// Answers --help and --version; nullopt when the show should run.
+std::optional<int> answerArguments(int argc, char** argv)
+{
+    const ProgramDescription program{
+        KELPWAX_FULLSCREEN ? "kelpwax-fullscreen" : "kelpwax",
+        KELPWAX_FULLSCREEN ? "on the whole screen, switched to 1280 x 720 where the display offers that mode"
+                           : "in a 1280 x 720 window",
+        "the folder that holds the program, then from ../share/kelpwax\nbeside that folder (where the packages put it)",
+        "by itself, by a key, by closing the window, or on Ctrl-C or SIGTERM",
+        "no window or OpenGL 3.3 context could be made; the message on stderr says what failed",
+    };
+    const std::optional<CommandLineAnswer> answer = answerCommandLine({argv + 1, argv + argc}, program);
+    if (!answer) {
+        return std::nullopt;
+    }
+    std::fputs(answer->text.c_str(), answer->exitCode == 0 ? stdout : stderr);
+    return answer->exitCode;
+}
+
 // Back to the allocator's usual ways, giving back all that loading left free.
 void releaseLoadingHeap()
 {
@@ -55,8 +90,12 @@ void releaseLoadingHeap()
 
 }  // namespace
 
-int main()
+int main(int argc, char** argv)
 {
+    if (const std::optional<int> exitCode = answerArguments(argc, argv)) {
+        return *exitCode;
+    }
+    enterShowDataFolder(dataFoldersBesideProgram());
     reserveLoadingHeap();
     // The pictures decode on worker threads while the window opens; each is freed once uploaded.
     PictureDecoding pictures = startDecodingShowPictures();

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "decoded_png.h"
+
 namespace datagen {
 namespace {
 
@@ -74,6 +76,20 @@ TEST(Icon, ThirtyTwoBitEntryKeepsAlphaAndAMatchingMask)
     EXPECT_EQ(masked(47, 0), 1);
     EXPECT_EQ(alpha(30, 24), 255);
     EXPECT_EQ(masked(30, 24), 0);
+}
+
+// The desktop's icon files: each size a PNG of the same record, transparent round it.
+TEST(Icon, DesktopIconsArePngsOfTheRecordAtEachThemeSize)
+{
+    for (const int size : kDesktopIconSizes) {
+        SCOPED_TRACE(std::to_string(size) + " px");
+        const DecodedPng png = decodePng(encodeIconPng(size));
+        ASSERT_EQ(png.width, size);
+        ASSERT_EQ(png.height, size);
+        EXPECT_EQ(png.alpha(0, 0), 0);
+        EXPECT_EQ(png.alpha(size - 1, size - 1), 0);
+        EXPECT_EQ(png.alpha(size * 5 / 8, size / 2), 255);
+    }
 }
 
 }  // namespace

@@ -5,6 +5,9 @@
 #include <cassert>
 #include <cmath>
 #include <limits>
+#include <string>
+
+#include "png_encoder.h"
 
 namespace datagen {
 
@@ -232,6 +235,17 @@ std::vector<std::uint8_t> encodeIcon(const std::vector<IconEntrySize>& entries)
     for (const auto& image : images)
         out.insert(out.end(), image.begin(), image.end());
     return out;
+}
+
+std::vector<std::uint8_t> encodeIconPng(int size)
+{
+    return encodePng(paintIcon(size).toRgba8(static_cast<std::uint32_t>(size)), size, size);
+}
+
+std::filesystem::path desktopIconPath(int size)
+{
+    const std::string folder = std::to_string(size) + "x" + std::to_string(size);
+    return std::filesystem::path(folder) / "apps" / "kelpwax.png";
 }
 
 }  // namespace datagen

@@ -3,6 +3,8 @@
 // on its own thread while a pool of workers makes the pictures, glyphs, model
 // and icon. Every file appears whole or not at all; any failure is reported
 // and makes the exit status non-zero.
+// kelpwax-datagen --desktop-icons <theme directory>: the icon as PNG files
+// for a Linux desktop's icon theme (hicolor), outside the show's data.
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -11,11 +13,13 @@
 #include <filesystem>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
 #include "atomic_file.h"
 #include "data_files.h"
+#include "icon.h"
 #include "music_generator.h"
 
 namespace {
@@ -113,12 +117,34 @@ void runVisualJobs(const std::filesystem::path& directory, const std::vector<dat
     }
 }
 
+// The icon as PNG files for a desktop's icon theme, laid out as the theme's folder.
+int writeDesktopIcons(const std::filesystem::path& themeDirectory)
+{
+    try {
+        for (const int size : datagen::kDesktopIconSizes) {
+            const std::filesystem::path path = themeDirectory / datagen::desktopIconPath(size);
+            std::filesystem::create_directories(path.parent_path());
+            datagen::writeFileAtomically(path, datagen::encodeIconPng(size));
+        }
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "kelpwax-datagen: error: %s\n", e.what());
+        return 1;
+    }
+    std::printf("wrote the icon in %zu sizes into %s\n", std::size(datagen::kDesktopIconSizes), themeDirectory.c_str());
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
+    if (argc == 3 && std::string_view(argv[1]) == "--desktop-icons") {
+        return writeDesktopIcons(argv[2]);
+    }
     if (argc != 2) {
-        std::fprintf(stderr, "usage: kelpwax-datagen <output directory>\n");
+        std::fprintf(stderr,
+                     "usage: kelpwax-datagen <output directory>\n"
+                     "       kelpwax-datagen --desktop-icons <icon theme directory>\n");
         return 2;
     }
     const std::filesystem::path directory = argv[1];
