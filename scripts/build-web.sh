@@ -27,5 +27,5 @@ if ! packager_log=$(python3 /usr/share/emscripten/tools/file_packager.py "$dist/
   exit 1
 fi
 data_bytes=$(stat -c %s "$dist/kelpwax.data")
-sed "s/@KELPWAX_DATA_BYTES@/$data_bytes/" "$root/platform/web/index.html" >"$dist/index.html"
+sed "s/@KELPWAX_DATA_BYTES@/$data_bytes/" "$root/build-web/platform/web/index.html" >"$dist/index.html"
 echo "web page in $dist ($(du -sh "$dist" | cut -f1))"

@@ -1,8 +1,8 @@
 // The sprite batch on the OpenGL device, rendered without a display: texel
 // edges on pixel edges, pictures the right way up and round, colour
 // modulation and blending, the render scale, what the batch keeps and how
-// many draw calls it makes, and that once started the show's frames allocate
-// nothing.
+// many draw calls it makes, that once started the show's frames allocate
+// nothing, and that they upload no empty buffer range, which WebGL would overrun.
 #include <gtest/gtest.h>
 
 #include <epoxy/gl.h>
@@ -11,9 +11,11 @@
 #include <cmath>
 #include <cstdlib>
 #include <memory>
+#include <utility>
 
 #include "app/show.h"
 #include "core/d3dx_math.h"
+#include "core/picture_file.h"
 #include "platform/gl/gl_device.h"
 #include "platform/gl/gl_sprite_batch.h"
 #include "platform/linux/sdl_window.h"
@@ -113,8 +115,11 @@ TEST_F(GlSpriteTest, RenderScaleKeepsSpritesInTargetPixels)
 TEST_F(GlSpriteTest, BatchDropsSpritesOffTheTargetAndDrawsGlyphRunsTogether)
 {
     GlDevice device(nullptr);
+    // With their mip levels, as the show's pictures come: only those can be copied into layers.
     const auto texture = [&](int side, const char* name) {
-        return static_cast<const GlTexture*>(device.CreateTexture(solidPicture(side, side, 0xFFFFFFFF), name));
+        Picture picture = solidPicture(side, side, 0xFFFFFFFF);
+        addMipLevels(picture);
+        return static_cast<const GlTexture*>(device.CreateTexture(picture, name));
     };
     const GlTexture* glyphA = texture(128, "A");
     const GlTexture* glyphB = texture(128, "B");
@@ -164,7 +169,9 @@ TEST_F(GlSpriteTest, FramesAcrossTheShowAllocateNothingAfterStartUp)
     setBlendFactors(device);
 
     ShowAssets withStandInGlyph = assets;
-    withStandInGlyph.glyphTable.fill(device.CreateTexture(solidPicture(128, 128, 0xFFFFFFFF), "stand-in glyph"));
+    Picture standInGlyph = solidPicture(128, 128, 0xFFFFFFFF);
+    addMipLevels(standInGlyph);
+    withStandInGlyph.glyphTable.fill(device.CreateTexture(standInGlyph, "stand-in glyph"));
     for (float seconds = 0.0f; seconds < 161.0f; seconds += 10.0f) {
         drawFrame(device, withStandInGlyph, BeatClock::fromSeconds(seconds));
     }
@@ -174,6 +181,62 @@ TEST_F(GlSpriteTest, FramesAcrossTheShowAllocateNothingAfterStartUp)
         drawFrame(device, assets, BeatClock::fromSeconds(seconds));
     }
     EXPECT_EQ(allocationCount() - before, 0);
+}
+
+// WebGL 2 takes an upload of 0 bytes from memory as "to the end of the
+// source", which in a web build is the rest of its heap: it writes past the
+// buffer's end, or makes a buffer as large as the heap. Desktop OpenGL does
+// nothing with such a call, so the test counts them on their way to it.
+int emptyUploads = 0;
+decltype(epoxy_glBufferData) realBufferData = nullptr;
+decltype(epoxy_glBufferSubData) realBufferSubData = nullptr;
+
+void EPOXY_CALLSPEC countingBufferData(GLenum target, GLsizeiptr size, const void* data, GLenum usage)
+{
+    emptyUploads += size == 0 && data != nullptr;
+    realBufferData(target, size, data, usage);
+}
+
+void EPOXY_CALLSPEC countingBufferSubData(GLenum target, GLintptr offset, GLsizeiptr size, const void* data)
+{
+    emptyUploads += size == 0 && data != nullptr;
+    realBufferSubData(target, offset, size, data);
+}
+
+// epoxy looks a function up on its first call, through a stand-in that then
+// overwrites the pointer: one real call of each before they are replaced.
+void lookUpBufferUploads()
+{
+    GLuint buffer = 0;
+    glGenBuffers(1, &buffer);
+    glBindBuffer(GL_COPY_WRITE_BUFFER, buffer);
+    const std::uint32_t word = 0;
+    glBufferData(GL_COPY_WRITE_BUFFER, sizeof word, &word, GL_STATIC_DRAW);
+    glBufferSubData(GL_COPY_WRITE_BUFFER, 0, sizeof word, &word);
+    glDeleteBuffers(1, &buffer);
+}
+
+TEST_F(GlSpriteTest, FramesAcrossTheShowUploadNoEmptyRangeFromMemory)
+{
+    ASSERT_TRUE(showDataExists());
+    const ScopedWorkingDirectory inData(showDataDirectory());
+    lookUpBufferUploads();
+    realBufferData = std::exchange(epoxy_glBufferData, countingBufferData);
+    realBufferSubData = std::exchange(epoxy_glBufferSubData, countingBufferSubData);
+    emptyUploads = 0;
+    {
+        GlDevice device(window_.get());
+        testing::internal::CaptureStderr();
+        const ShowAssets assets = loadShowAssets(device);
+        testing::internal::GetCapturedStderr();
+        setBlendFactors(device);
+        for (float seconds = 0.0f; seconds < 161.0f; seconds += 2.5f) {
+            drawFrame(device, assets, BeatClock::fromSeconds(seconds));
+        }
+    }
+    epoxy_glBufferData = realBufferData;
+    epoxy_glBufferSubData = realBufferSubData;
+    EXPECT_EQ(emptyUploads, 0);
 }
 
 // A ring like a record's: opaque between the radii, with a soft outer edge

@@ -1,7 +1,9 @@
 // The tests on the real OpenGL device: each suite shares one hidden window for
-// its context, and every test skips where no context can be made.
+// its context, every test skips where no context can be made, and none may
+// leave an OpenGL error behind.
 #pragma once
 
+#include <epoxy/gl.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -23,6 +25,12 @@ protected:
     {
         if (!window_) {
             GTEST_SKIP() << "no OpenGL context without a display here";
+        }
+    }
+    void TearDown() override
+    {
+        if (window_) {
+            EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
         }
     }
 

@@ -9,6 +9,8 @@
 #include <epoxy/gl.h>
 #endif
 
+#include <cstddef>
+
 // The first line of every shader: each API wants its own version line, and ES
 // wants default precisions.
 inline constexpr const char* kGlslHeader =
@@ -35,4 +37,20 @@ inline bool glCanCopyImages()
 #else
     return epoxy_gl_version() >= 43 || epoxy_has_gl_extension("GL_ARB_copy_image");
 #endif
+}
+
+// Buffer uploads from memory. WebGL 2 reads a length of 0 as "to the end of
+// the source", and emscripten's source is its whole heap: an empty upload
+// would write past the end of the buffer, or make one as large as the heap. So
+// an empty range sends no data at all.
+inline void glUploadBuffer(GLenum target, std::size_t bytes, const void* data, GLenum usage)
+{
+    glBufferData(target, static_cast<GLsizeiptr>(bytes), bytes ? data : nullptr, usage);
+}
+
+inline void glUploadBufferRange(GLenum target, std::size_t offset, std::size_t bytes, const void* data)
+{
+    if (bytes) {
+        glBufferSubData(target, static_cast<GLintptr>(offset), static_cast<GLsizeiptr>(bytes), data);
+    }
 }

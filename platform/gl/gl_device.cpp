@@ -423,6 +423,7 @@ const Texture* GlDevice::CreateTexture(const Picture& picture, std::string_view 
     texture->visibleArea = visibleAreaOf(picture);
     texture->opaqueAreas = opaqueAreasOf(picture);
     const auto mipLevelCount = static_cast<GLint>(picture.mipLevels.size());
+    texture->levelCount = mipLevelCount + 1;
     glGenTextures(1, &texture->id);
     glBindTexture(GL_TEXTURE_2D, texture->id);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);

@@ -158,8 +158,7 @@ const Mesh* GlMeshRenderer::create(const MeshData& data, std::string_view name)
     glBindVertexArray(mesh->vertexArray);
     glGenBuffers(1, &mesh->vertexBuffer);
     glBindBuffer(GL_ARRAY_BUFFER, mesh->vertexBuffer);
-    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(data.vertices.size() * sizeof(MeshVertex)),
-                 data.vertices.data(), GL_STATIC_DRAW);
+    glUploadBuffer(GL_ARRAY_BUFFER, data.vertices.size() * sizeof(MeshVertex), data.vertices.data(), GL_STATIC_DRAW);
     glEnableVertexAttribArray(0);
     glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, sizeof(MeshVertex),
                           reinterpret_cast<const void*>(offsetof(MeshVertex, position)));
@@ -168,8 +167,8 @@ const Mesh* GlMeshRenderer::create(const MeshData& data, std::string_view name)
                           reinterpret_cast<const void*>(offsetof(MeshVertex, normal)));
     glGenBuffers(1, &mesh->indexBuffer);
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, mesh->indexBuffer);
-    glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(data.indices.size() * sizeof(std::uint32_t)),
-                 data.indices.data(), GL_STATIC_DRAW);
+    glUploadBuffer(GL_ELEMENT_ARRAY_BUFFER, data.indices.size() * sizeof(std::uint32_t), data.indices.data(),
+                   GL_STATIC_DRAW);
     glBindVertexArray(0);
     return meshes_.emplace_back(std::move(mesh)).get();
 }

@@ -213,14 +213,15 @@ void GlSpriteBatch::reserve(std::size_t spriteCapacity)
     for (GLuint corner = 0; corner < spriteCapacity * 4; corner += 4) {
         indices.insert(indices.end(), {corner, corner + 1, corner + 2, corner, corner + 2, corner + 3});
     }
-    glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(indices.size() * sizeof(GLuint)), indices.data(),
-                 GL_STATIC_DRAW);
+    glUploadBuffer(GL_ELEMENT_ARRAY_BUFFER, indices.size() * sizeof(GLuint), indices.data(), GL_STATIC_DRAW);
     indexCapacity_ = spriteCapacity;
 }
 
 int GlSpriteBatch::layerFor(const GlTexture& texture)
 {
-    if (!layerTexture_ || texture.width != kLayerSide || texture.height != kLayerSide) {
+    // Only a picture with every mip level has all of them to copy into its layer.
+    if (!layerTexture_ || texture.width != kLayerSide || texture.height != kLayerSide ||
+        texture.levelCount != mipLevelCount(kLayerSide)) {
         return -1;
     }
     if (texture.layer >= 0 || layersGiven_ == kLayerCount) {
@@ -374,12 +375,11 @@ void GlSpriteBatch::end(const RenderStates& states)
     // Fresh storage each time, so the upload never waits for the last frame's draws.
     // The covers' quads follow the sprites'.
     glBindBuffer(GL_ARRAY_BUFFER, vertexBuffer_);
-    const auto spriteBytes = static_cast<GLsizeiptr>(vertices_.size() * sizeof(Vertex));
-    glBufferData(GL_ARRAY_BUFFER, spriteBytes + static_cast<GLsizeiptr>(coverVertices_.size() * sizeof(Vertex)),
-                 nullptr, GL_STREAM_DRAW);
-    glBufferSubData(GL_ARRAY_BUFFER, 0, spriteBytes, vertices_.data());
-    glBufferSubData(GL_ARRAY_BUFFER, spriteBytes, static_cast<GLsizeiptr>(coverVertices_.size() * sizeof(Vertex)),
-                    coverVertices_.data());
+    const std::size_t spriteBytes = vertices_.size() * sizeof(Vertex);
+    const std::size_t coverBytes = coverVertices_.size() * sizeof(Vertex);
+    glUploadBuffer(GL_ARRAY_BUFFER, spriteBytes + coverBytes, nullptr, GL_STREAM_DRAW);
+    glUploadBufferRange(GL_ARRAY_BUFFER, 0, spriteBytes, vertices_.data());
+    glUploadBufferRange(GL_ARRAY_BUFFER, spriteBytes, coverBytes, coverVertices_.data());
 
     const GLboolean culling = glIsEnabled(GL_CULL_FACE);
     glDisable(GL_CULL_FACE);

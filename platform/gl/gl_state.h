@@ -35,6 +35,7 @@ struct TextureArea {
 
 struct GlTexture final : Texture {
     unsigned id = 0;
+    int levelCount = 1;  // mip levels, the base one included
     TextureArea visibleArea;
     // A few rectangles, apart, over which it is opaque at every mip level down to 2.
     std::vector<TextureArea> opaqueAreas;

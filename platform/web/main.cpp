@@ -1,6 +1,9 @@
 // The show in a web page: start-up as on the desktop, then it waits for a click
 // or key (browsers start sound only after one), plays one frame per animation
 // frame, and when it ends leaves the last frame up with a way to play it again.
+// The viewer plays it in the page or full screen; leaving full screen ends the
+// show as a key does. A lost WebGL context pauses the picture (the music plays
+// on) until the browser restores it, when everything is uploaded again.
 // Options come from the page's address, for tests: --at SECONDS holds the clock
 // there, silent; --speed FACTOR runs the silent wall clock that many times faster.
 #include <emscripten/emscripten.h>
@@ -26,6 +29,10 @@ enum class Stage { waiting, running, ended };
 
 EM_JS(void, pageShowStage, (const char* stage), { kelpwaxPage.showStage(UTF8ToString(stage)); });
 EM_JS(void, pageFail, (const char* message), { kelpwaxPage.fail(UTF8ToString(message)); });
+EM_JS(void, pageShowGraphicsLost, (bool lost), { kelpwaxPage.showGraphicsLost(lost); });
+EM_JS(bool, pagePrefersFullScreen, (), { return kelpwaxPage.prefersFullScreen; });
+EM_JS(void, pageEnterFullScreen, (), { kelpwaxPage.enterFullScreen(); });
+EM_JS(void, pageLeaveFullScreen, (), { kelpwaxPage.leaveFullScreen(); });
 
 struct Options {
     std::optional<float> heldAtSeconds;
@@ -55,11 +62,14 @@ std::unique_ptr<AudioOutput> noAudioOutput(int, AudioSource&, std::string& failu
 struct WebShow {
     Options options;
     std::unique_ptr<WebCanvas> canvas;
-    std::unique_ptr<GlDevice> device;
+    std::unique_ptr<GlDevice> device;  // null while the WebGL context is lost
     ShowAssets assets;
     std::unique_ptr<MusicStream> music;
     Stage stage = Stage::waiting;
+    bool fullScreen = false;  // how the show was last started
     bool stopRequested = false;
+    bool framesRequested = false;
+    float shownSeconds = 0;  // the play position of the last frame drawn
 
     void setStage(Stage next)
     {
@@ -72,41 +82,67 @@ struct WebShow {
         if (options.heldAtSeconds) {
             return *options.heldAtSeconds;
         }
-        return music->positionSeconds() * options.speed;
+        return music ? music->positionSeconds() * options.speed : shownSeconds;
     }
 
-    // Runs inside the click or key handler, so the browser lets the sound start.
-    void start()
+    void upload()
     {
+        device = std::make_unique<GlDevice>(canvas.get());
+        assets = loadShowAssets(*device);
+    }
+
+    void requestFrames()
+    {
+        if (!framesRequested && device) {
+            framesRequested = true;
+            emscripten_request_animation_frame_loop(&WebShow::animationFrame, this);
+        }
+    }
+
+    // Runs inside the click or key handler, so the browser lets the sound
+    // start and the page go full screen.
+    void start(bool inFullScreen)
+    {
+        fullScreen = inFullScreen;
+        if (fullScreen) {
+            pageEnterFullScreen();
+        }
         if (!options.heldAtSeconds) {
             music.reset();  // one audio context at a time
             music = MusicStream::open("quirn.ogg", options.speed == 1 ? openWebAudioOutput : noAudioOutput);
             music->play();
         }
-        setBlendFactors(*device);
+        if (device) {
+            setBlendFactors(*device);
+        }
         stopRequested = false;
         setStage(Stage::running);
-        emscripten_request_animation_frame_loop(&WebShow::animationFrame, this);
+        requestFrames();
     }
 
     void end()
     {
         music.reset();
         setStage(Stage::ended);
+        if (fullScreen) {
+            pageLeaveFullScreen();
+        }
     }
 
     static EM_BOOL animationFrame(double, void* self)
     {
         auto& show = *static_cast<WebShow*>(self);
-        if (show.stage != Stage::running) {
+        if (show.stage != Stage::running || !show.device) {
+            show.framesRequested = false;
             return EM_FALSE;
         }
         show.canvas->fitToPage();
-        const bool goesOn = runFrame(
-            *show.device, show.assets,
-            {[&] { return std::exchange(show.stopRequested, false); }, [&] { return show.positionSeconds(); }});
+        const bool goesOn = runFrame(*show.device, show.assets,
+                                     {[&] { return std::exchange(show.stopRequested, false); },
+                                      [&] { return show.shownSeconds = show.positionSeconds(); }});
         if (!goesOn) {
             show.end();
+            show.framesRequested = false;
         }
         return goesOn;
     }
@@ -119,9 +155,12 @@ struct WebShow {
             return EM_FALSE;
         }
         if (show.stage == Stage::waiting) {
-            show.start();
+            show.start(pagePrefersFullScreen() || std::strcmp(event->code, "KeyF") == 0);
         } else if (show.stage == Stage::running) {
             show.stopRequested = true;
+            if (!show.device) {
+                show.end();  // no frame runs to see the request while the context is lost
+            }
         }
         return EM_FALSE;
     }
@@ -130,7 +169,19 @@ struct WebShow {
     {
         auto& show = *static_cast<WebShow*>(self);
         if (show.stage == Stage::waiting) {
-            show.start();
+            show.start(pagePrefersFullScreen());
+        }
+        return EM_FALSE;
+    }
+
+    static EM_BOOL fullScreenChange(int, const EmscriptenFullscreenChangeEvent* event, void* self)
+    {
+        auto& show = *static_cast<WebShow*>(self);
+        if (!event->isFullscreen && show.fullScreen && show.stage == Stage::running) {
+            show.stopRequested = true;
+            if (!show.device) {
+                show.end();
+            }
         }
         return EM_FALSE;
     }
@@ -139,9 +190,40 @@ struct WebShow {
     static EM_BOOL resize(int, const EmscriptenUiEvent*, void* self)
     {
         auto& show = *static_cast<WebShow*>(self);
-        if (show.stage != Stage::running) {
+        if (show.stage != Stage::running && show.device) {
             show.canvas->fitToPage();
             show.device->Present();
+        }
+        return EM_FALSE;
+    }
+
+    // Every texture, mesh and buffer went with the context. Deleting them on a
+    // lost context does nothing, so the device goes now, before a restored
+    // context could take the old names for its own. True lets the browser restore it.
+    static EM_BOOL contextLost(int, const void*, void* self)
+    {
+        auto& show = *static_cast<WebShow*>(self);
+        std::fprintf(stderr, "kelpwax: the WebGL context was lost; the picture waits for the browser to restore it\n");
+        show.assets = {};
+        show.device.reset();
+        pageShowGraphicsLost(true);
+        return EM_TRUE;
+    }
+
+    static EM_BOOL contextRestored(int, const void*, void* self)
+    {
+        auto& show = *static_cast<WebShow*>(self);
+        std::fprintf(stderr, "kelpwax: the WebGL context is back; uploading the show again\n");
+        show.canvas->fitToPage();
+        show.upload();
+        pageShowGraphicsLost(false);
+        if (show.stage != Stage::waiting) {
+            setBlendFactors(*show.device);
+        }
+        if (show.stage == Stage::running) {
+            show.requestFrames();
+        } else if (show.stage == Stage::ended) {
+            drawFrame(*show.device, show.assets, BeatClock::fromSeconds(show.shownSeconds));
         }
         return EM_FALSE;
     }
@@ -152,12 +234,23 @@ WebShow* theShow = nullptr;
 
 }  // namespace
 
-// "Play again" on the page.
-extern "C" EMSCRIPTEN_KEEPALIVE void kelpwaxPlayAgain()
+// The page's buttons: 1 plays full screen, 0 in the page, -1 the way it was last played.
+extern "C" EMSCRIPTEN_KEEPALIVE void kelpwaxPlay(int fullScreen)
 {
-    if (theShow && theShow->stage == Stage::ended) {
-        theShow->start();
+    if (theShow && theShow->stage != Stage::running) {
+        theShow->start(fullScreen < 0 ? theShow->fullScreen : fullScreen != 0);
     }
+}
+
+// For tests: the play position of the frame last drawn, and the clock's now.
+extern "C" EMSCRIPTEN_KEEPALIVE float kelpwaxShownSeconds()
+{
+    return theShow ? theShow->shownSeconds : 0;
+}
+
+extern "C" EMSCRIPTEN_KEEPALIVE float kelpwaxMusicSeconds()
+{
+    return theShow ? theShow->positionSeconds() : 0;
 }
 
 int main(int argc, char** argv)
@@ -171,15 +264,18 @@ int main(int argc, char** argv)
         pageFail(error.c_str());
         return 1;
     }
-    show->device = std::make_unique<GlDevice>(show->canvas.get());
-    show->assets = loadShowAssets(*show->device);
+    show->upload();
 
     theShow = show.release();
     emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, theShow, EM_FALSE, &WebShow::keyDown);
     emscripten_set_click_callback(EMSCRIPTEN_EVENT_TARGET_DOCUMENT, theShow, EM_FALSE, &WebShow::click);
     emscripten_set_resize_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, theShow, EM_FALSE, &WebShow::resize);
+    emscripten_set_fullscreenchange_callback(EMSCRIPTEN_EVENT_TARGET_DOCUMENT, theShow, EM_FALSE,
+                                             &WebShow::fullScreenChange);
+    emscripten_set_webglcontextlost_callback(WebCanvas::kSelector, theShow, EM_FALSE, &WebShow::contextLost);
+    emscripten_set_webglcontextrestored_callback(WebCanvas::kSelector, theShow, EM_FALSE, &WebShow::contextRestored);
     if (theShow->options.heldAtSeconds) {
-        theShow->start();
+        theShow->start(false);
     } else {
         theShow->setStage(Stage::waiting);
     }

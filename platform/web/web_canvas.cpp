@@ -5,12 +5,6 @@
 #include <algorithm>
 #include <cmath>
 
-namespace {
-
-constexpr const char* kCanvas = "#canvas";
-
-}  // namespace
-
 std::unique_ptr<WebCanvas> WebCanvas::open(std::string& error)
 {
     EmscriptenWebGLContextAttributes attributes;
@@ -22,7 +16,7 @@ std::unique_ptr<WebCanvas> WebCanvas::open(std::string& error)
     attributes.depth = false;
     attributes.stencil = false;
     attributes.antialias = false;
-    const EMSCRIPTEN_WEBGL_CONTEXT_HANDLE context = emscripten_webgl_create_context(kCanvas, &attributes);
+    const EMSCRIPTEN_WEBGL_CONTEXT_HANDLE context = emscripten_webgl_create_context(kSelector, &attributes);
     if (context <= 0 || emscripten_webgl_make_context_current(context) != EMSCRIPTEN_RESULT_SUCCESS) {
         error =
             "This browser cannot draw with WebGL 2, which the show needs. "
@@ -38,20 +32,20 @@ void WebCanvas::fitToPage()
 {
     double cssWidth = 0;
     double cssHeight = 0;
-    emscripten_get_element_css_size(kCanvas, &cssWidth, &cssHeight);
+    emscripten_get_element_css_size(kSelector, &cssWidth, &cssHeight);
     const double pixelRatio = emscripten_get_device_pixel_ratio();
     const int width = std::max(1, static_cast<int>(std::lround(cssWidth * pixelRatio)));
     const int height = std::max(1, static_cast<int>(std::lround(cssHeight * pixelRatio)));
     int currentWidth = 0;
     int currentHeight = 0;
-    emscripten_get_canvas_element_size(kCanvas, &currentWidth, &currentHeight);
+    emscripten_get_canvas_element_size(kSelector, &currentWidth, &currentHeight);
     // Setting the size clears the canvas, so only a change sets it.
     if (width != currentWidth || height != currentHeight) {
-        emscripten_set_canvas_element_size(kCanvas, width, height);
+        emscripten_set_canvas_element_size(kSelector, width, height);
     }
 }
 
 void WebCanvas::drawableSize(int& width, int& height) const
 {
-    emscripten_get_canvas_element_size(kCanvas, &width, &height);
+    emscripten_get_canvas_element_size(kSelector, &width, &height);
 }

@@ -11,6 +11,8 @@
 
 class WebCanvas final : public PresentSurface {
 public:
+    static constexpr const char* kSelector = "#canvas";
+
     // Makes a current WebGL 2 context on the page's #canvas; null, with a
     // message for the viewer, when the browser has none.
     static std::unique_ptr<WebCanvas> open(std::string& error);

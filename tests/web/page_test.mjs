@@ -2,10 +2,16 @@
 // protocol, with node's own WebSocket and fetch (no packages):
 //   node --experimental-websocket page_test.mjs URL OUT_DIR SECONDS...
 // Checks that the page loads without console errors, reaches the prompt, starts
-// on a key, ends on a key and plays again; that a silent show sped up ends by
+// on a key, ends on a key and plays again, with no WebGL error or warning over
+// the first 10 s of the show; that full screen, chosen by key, button or
+// address, fills the screen and that leaving it ends the show; that a lost
+// WebGL context is announced and, once restored, the show goes on at the
+// music's position with the same picture; that a silent show sped up ends by
 // itself after beat 400; writes the frames held at SECONDS... as OUT_DIR/web-SECONDS.png
-// for comparison with the desktop's; measures frames per second at beat 210;
-// and checks that a page without its data, or a browser without WebGL 2, says so.
+// for comparison with the desktop's, and the prompt, the full-screen page and
+// the lost context's message as OUT_DIR/web-{prompt,fullscreen,context-lost}.png;
+// measures frames per second at beat 210; and checks that a page without its
+// data, or a browser without WebGL 2, says so.
 import { spawn } from "node:child_process";
 import { mkdtempSync, readFileSync, rmSync, writeFileSync, existsSync } from "node:fs";
 import { tmpdir } from "node:os";
@@ -75,18 +81,35 @@ async function connect() {
 }
 
 const page = await connect();
+// Errors from anywhere, and WebGL's own messages at any level: Chromium reports
+// a failed WebGL call as a warning ("WebGL: INVALID_VALUE: ..." or
+// "[.WebGL-...]GL_INVALID_..."), and stops after a few dozen per context.
+const fromWebGl = (text) => /^(WebGL|\[\.WebGL)/.test(text);
 const consoleErrors = [];
 page.on((method, params) => {
-  if (method === "Runtime.exceptionThrown") consoleErrors.push(params.exceptionDetails.text);
-  if (method === "Runtime.consoleAPICalled" && params.type === "error") {
-    consoleErrors.push(params.args.map((arg) => arg.value).join(" "));
+  if (method === "Runtime.exceptionThrown") {
+    const { text, exception } = params.exceptionDetails;
+    consoleErrors.push(`${text} ${exception?.description ?? ""}`);
   }
-  if (method === "Log.entryAdded" && params.entry.level === "error") consoleErrors.push(params.entry.text);
+  if (method === "Runtime.consoleAPICalled") {
+    const text = params.args.map((arg) => arg.value ?? arg.description).join(" ");
+    if (params.type === "error" || fromWebGl(text)) consoleErrors.push(text);
+  }
+  if (method === "Log.entryAdded" && (params.entry.level === "error" || fromWebGl(params.entry.text))) {
+    consoleErrors.push(params.entry.text);
+  }
 });
+const noConsoleErrors = (what) => {
+  const count = consoleErrors.length;
+  const shown = [...new Set(consoleErrors)].slice(0, 5).join(" | ");
+  check(count === 0, `${what}${count ? `: ${count} console errors or WebGL warnings, such as ${shown}` : ""}`);
+  consoleErrors.length = 0;
+};
 await page.send("Runtime.enable");
 await page.send("Log.enable");
 await page.send("Page.enable");
-await page.send("Emulation.setDeviceMetricsOverride", { width: 1280, height: 720, deviceScaleFactor: 1, mobile: false });
+const pageSize = { width: 1280, height: 720, deviceScaleFactor: 1, mobile: false };
+await page.send("Emulation.setDeviceMetricsOverride", pageSize);
 
 const evaluate = async (expression) =>
   (await page.send("Runtime.evaluate", { expression, awaitPromise: true, returnByValue: true })).result.value;
@@ -99,10 +122,29 @@ const open = async (address) => {
   await until(async () => (await evaluate("window.kelpwaxOldPage ? null : document.body?.dataset.stage")) != null,
               10000, "the page");
 };
-const pressKey = async () => {
+const pressKey = async (key = "a") => {
+  const code = `Key${key.toUpperCase()}`;
   for (const type of ["keyDown", "keyUp"]) {
-    await page.send("Input.dispatchKeyEvent", { type, key: "a", code: "KeyA", windowsVirtualKeyCode: 65 });
+    await page.send("Input.dispatchKeyEvent", { type, key, code, windowsVirtualKeyCode: key.toUpperCase().charCodeAt(0) });
   }
+};
+const clickAt = async (x, y) => {
+  for (const type of ["mousePressed", "mouseReleased"]) {
+    await page.send("Input.dispatchMouseEvent", { type, x, y, button: "left", clickCount: 1 });
+  }
+};
+const clickOn = async (id) => {
+  const [x, y] = await evaluate(`(() => { const box = document.getElementById("${id}").getBoundingClientRect();
+    return [box.x + box.width / 2, box.y + box.height / 2]; })()`);
+  await clickAt(x, y);
+};
+// The play position of the frame last drawn, and the music's.
+const shownSeconds = () => evaluate("Module._kelpwaxShownSeconds()");
+const musicSeconds = () => evaluate("Module._kelpwaxMusicSeconds()");
+const shownReaches = (seconds) => async () => (await shownSeconds()) >= seconds;
+const saveShot = async (name) => {
+  const shot = await page.send("Page.captureScreenshot", { format: "png" });
+  writeFileSync(join(outDir, name), Buffer.from(shot.data, "base64"));
 };
 const animationFrames = (count) =>
   evaluate(`new Promise((done) => { let left = ${count};
@@ -111,17 +153,22 @@ const animationFrames = (count) =>
 try {
   await open(url);
   const promptMs = await until(stageIs("waiting"), 60000, "the prompt to start");
-  const prompt = await evaluate("document.getElementById('prompt').textContent");
-  check(prompt === "Click or press a key to start", `prompt "${prompt}" after ${promptMs} ms`);
+  const prompt = await evaluate(`["play", "play-full-screen", "hint"]
+    .map((id) => document.getElementById(id).textContent).join(" | ")`);
+  check(prompt === "Play | Play full screen | Click or press a key to play, F for full screen",
+        `prompt "${prompt}" after ${promptMs} ms`);
+  await saveShot("web-prompt.png");
   const keyAt = Date.now();
   await pressKey();
   await until(stageIs("running"), 2000, "the show to start on a key");
   const startMs = Date.now() - keyAt;
   await animationFrames(3);
-  const sound = (await evaluate("document.getElementById('notes').textContent")).match(/no music[^.]*/);
+  const notes = await evaluate("document.getElementById('notes').textContent");
+  const sound = notes.match(/no music[^.]*/);
   const audioState = await evaluate("Module.kelpwaxAudio ? 'audio context ' + Module.kelpwaxAudio.context.state : ''");
-  check((await stage()) === "running",
-        `a key starts the show within ${startMs} ms, ${sound ? sound[0] : "with sound"} ${audioState}`);
+  check((await stage()) === "running" && !(await evaluate("document.fullscreenElement")),
+        `a key starts the show in the page within ${startMs} ms, ${sound ? sound[0] : "with sound"} ${audioState}`);
+  check(!/glyphs/.test(notes), `the start-up status stays in the console, off the page ("${notes}")`);
   // The backdrop fades in over the first seconds: a clock that does not run leaves the picture still.
   const shotNow = async () => (await page.send("Page.captureScreenshot", { format: "png" })).data;
   const before = await shotNow();
@@ -133,7 +180,103 @@ try {
   await evaluate("document.getElementById('again').click()");
   await until(stageIs("running"), 2000, "the show to play again");
   check(true, "play again starts the show over");
-  check(consoleErrors.length === 0, `no console errors${consoleErrors.length ? ": " + consoleErrors.join(" | ") : ""}`);
+  await until(shownReaches(10), 30000, "10 s of the show");
+  noConsoleErrors("no console errors or WebGL warnings over the first 10 s of the show");
+
+  // Full screen, chosen with F: the canvas letterboxed on the whole screen.
+  // Leaving full screen ends the show, as a key does.
+  const fullScreenState = () => evaluate(`(() => { const box = document.getElementById("canvas").getBoundingClientRect();
+    return { full: document.fullscreenElement === document.documentElement, stage: document.body.dataset.stage,
+             box: [box.x, box.y, box.width, box.height].map(Math.round), screen: [screen.width, screen.height],
+             view: [innerWidth, innerHeight] }; })()`);
+  const inFullScreen = async () => (await fullScreenState()).full;
+  // The window, not a fixed viewport, so that full screen takes the whole screen.
+  await page.send("Emulation.clearDeviceMetricsOverride");
+  await open(url);
+  await until(stageIs("waiting"), 60000, "the prompt to start");
+  await pressKey("f");
+  await until(inFullScreen, 5000, "full screen after F");
+  await animationFrames(3);
+  // Headless Chromium's full-screen window is its screen less a strip it keeps for itself.
+  const { box, screen, view, stage: fullStage } = await fullScreenState();
+  const [x, y, width, height] = box;
+  const fills = (width === view[0] || height === view[1]) && Math.abs(width * 9 - height * 16) <= 16 &&
+                Math.abs(2 * x + width - view[0]) <= 1 && Math.abs(2 * y + height - view[1]) <= 1;
+  check(fullStage === "running" && fills && view[0] === screen[0],
+        `F starts the show full screen: canvas ${width} × ${height} at (${x}, ${y}) in the full-screen ` +
+        `document's ${view.join(" × ")} (screen ${screen.join(" × ")})`);
+  await saveShot("web-fullscreen.png");
+  await evaluate("document.exitFullscreen()");
+  await until(stageIs("ended"), 2000, "leaving full screen to end the show");
+  check(!(await inFullScreen()) && await evaluate("!document.getElementById('again').hidden"),
+        "leaving full screen ends the show and offers to play again");
+  await clickOn("again");
+  await until(inFullScreen, 5000, "play again to go back to full screen");
+  check((await stage()) === "running", "play again plays full screen again");
+  await pressKey();
+  await until(async () => (await stage()) === "ended" && !(await inFullScreen()), 2000, "a key to end the show");
+  check(true, "a key ends the full-screen show and leaves full screen");
+
+  // The button, and the address's choice taken by a click anywhere.
+  await open(url);
+  await until(stageIs("waiting"), 60000, "the prompt to start");
+  await clickOn("play-full-screen");
+  await until(inFullScreen, 5000, "full screen from the button");
+  check((await stage()) === "running", "the full-screen button starts the show full screen");
+  await open(`${url}?fullscreen`);
+  await until(stageIs("waiting"), 60000, "the prompt to start");
+  const hint = await evaluate("document.getElementById('hint').textContent");
+  await clickAt(40, 40);
+  await until(inFullScreen, 5000, "full screen from a click with ?fullscreen");
+  check((await stage()) === "running", `?fullscreen: a click starts the show full screen ("${hint}")`);
+  await evaluate("document.exitFullscreen()");
+  await until(stageIs("ended"), 2000, "leaving full screen to end the show");
+  noConsoleErrors("no console errors in full screen");
+  await page.send("Emulation.setDeviceMetricsOverride", pageSize);
+
+  // A lost WebGL context: the page says so, and when the browser restores it
+  // the show goes on at the music's position.
+  // The extension is taken before the loss: a lost context hands out none.
+  const loseContext = (call) => evaluate(`(window.loseContextExtension ??= document.getElementById("canvas")
+    .getContext("webgl2").getExtension("WEBGL_lose_context")).${call}()`);
+  const lostShown = () => evaluate("!document.getElementById('lost').hidden");
+  await open(url);
+  await until(stageIs("waiting"), 60000, "the prompt to start");
+  await pressKey();
+  await until(shownReaches(2), 10000, "2 s of the show");
+  await loseContext("loseContext");
+  await until(lostShown, 2000, "the page to say the graphics were lost");
+  const lostAt = await shownSeconds();
+  await saveShot("web-context-lost.png");
+  await until(async () => (await musicSeconds()) > lostAt + 2, 5000, "the music to play on");
+  const lostText = await evaluate("document.getElementById('lost').textContent.replace(/\\s+/g, ' ')");
+  check((await shownSeconds()) === lostAt, `while the context is lost no frame is drawn, and the page says "${lostText}"`);
+  const musicAtRestore = await musicSeconds();
+  await loseContext("restoreContext");
+  const restoreMs = await until(async () => !(await lostShown()) && (await shownSeconds()) > musicAtRestore, 30000,
+                                "the show to go on after the context is restored");
+  // Read in the animation frame after the show's own, so the music is read just after the frame was drawn.
+  const [shownAfter, musicAfter] = await evaluate(`new Promise((done) => requestAnimationFrame(() =>
+    done([Module._kelpwaxShownSeconds(), Module._kelpwaxMusicSeconds()])))`);
+  const restoredShot = await shotNow();
+  await until(shownReaches(shownAfter + 0.5), 5000, "half a second more of the show");
+  check((await shotNow()) !== restoredShot && shownAfter > musicAtRestore && musicAfter - shownAfter < 0.5,
+        `restored after ${restoreMs} ms, the picture moves on at the music's position: lost at ` +
+        `${lostAt.toFixed(2)} s, restored with the music at ${musicAtRestore.toFixed(2)} s, then a frame at ` +
+        `${shownAfter.toFixed(2)} s with the music at ${musicAfter.toFixed(2)} s`);
+  // Held at one position, the restored picture is the one before: every texture and mesh is back.
+  await open(`${url}?at=90`);
+  await until(stageIs("running"), 60000, "the show held at 90 s");
+  await evaluate("document.getElementById('notes').hidden = true");
+  await animationFrames(3);
+  const heldShot = await shotNow();
+  await loseContext("loseContext");
+  await until(lostShown, 2000, "the page to say the graphics were lost");
+  await loseContext("restoreContext");
+  await until(async () => !(await lostShown()), 30000, "the page to take the graphics back");
+  await animationFrames(3);
+  check((await shotNow()) === heldShot, "held at 90 s, the picture after the context is restored is the same as before");
+  noConsoleErrors("no console errors around the lost context");
 
   // 160.4 s of show at 40 times speed: about 4 s.
   const speed = 40;
@@ -162,7 +305,7 @@ try {
     const next = (now) => (now - start < 3000 ? (frames++, requestAnimationFrame(next)) : done(frames * 1000 / (now - start)));
     requestAnimationFrame(next); })`);
   console.log(`     ${fps.toFixed(1)} frames/s at beat 210 (84 s), counted over 3 s of animation frames`);
-  check(consoleErrors.length === 0, `still no console errors${consoleErrors.length ? ": " + consoleErrors.join(" | ") : ""}`);
+  noConsoleErrors("still no console errors");
 
   // Without its data the page says so and the show still starts.
   await page.send("Fetch.enable", { patterns: [{ urlPattern: "*kelpwax.data" }] });
@@ -192,8 +335,9 @@ try {
   check(false, error.message);
 } finally {
   page.close();
+  const exited = new Promise((resolve) => browser.once("exit", resolve));
   browser.kill();
-  await sleep(200);
-  rmSync(profile, { recursive: true, force: true });
+  await exited;
+  rmSync(profile, { recursive: true, force: true, maxRetries: 10, retryDelay: 100 });
 }
 process.exit(failures ? 1 : 0);
