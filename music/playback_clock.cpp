@@ -7,15 +7,16 @@ namespace {
 // How far each callback pulls the estimate: small enough to average out
 // scheduling noise, large enough to follow the audio clock's drift within seconds.
 constexpr double kSmoothing = 0.05;
-// A device that takes no buffer for this many buffers' worth of time has
-// stopped: far beyond the few milliseconds a busy machine delays a callback.
+// A device that takes no buffer for this many buffers' worth of time, and no
+// less than the shortest limit, has stopped. A busy machine delays callbacks
+// by a few milliseconds, and now and then, with every core taken, by a few
+// hundred; a device that stopped costs at most this long a still picture.
 constexpr double kStallBuffers = 8;
-// Before the first callback the buffer size is unknown, and opening a stream
-// may take a while: a device that has not begun within this has failed.
-constexpr double kFirstCallbackLimitSeconds = 1.0;
-// A frame thread that has not looked for this long was held up itself (the
-// process stopped, or the machine swapping); slow frames come far more often.
-constexpr double kLookGapSeconds = 0.5;
+constexpr double kShortestStallSeconds = 0.5;
+// A device that is starting may wait a while before its first buffers, and
+// between them (a sound server sets up its stream after the first): until it
+// has taken this many buffers, only a longer wait counts as a stall.
+constexpr double kStartingLimitSeconds = 2.0;
 
 double secondsBetween(PlaybackClock::TimePoint from, PlaybackClock::TimePoint to)
 {
@@ -36,7 +37,10 @@ void PlaybackClock::configure(int sampleRate, int latencyFrames)
 
 double PlaybackClock::stallLimitSeconds() const
 {
-    return started_ ? kStallBuffers * static_cast<double>(bufferFrames_) / sampleRate_ : kFirstCallbackLimitSeconds;
+    if (!started_ || framesBeforeBuffer_ < kStallBuffers * bufferFrames_) {
+        return kStartingLimitSeconds;
+    }
+    return std::max(kStallBuffers * static_cast<double>(bufferFrames_) / sampleRate_, kShortestStallSeconds);
 }
 
 void PlaybackClock::recordCallback(std::int64_t firstFrame, std::int64_t frameCount, TimePoint when)
@@ -98,7 +102,7 @@ bool PlaybackClock::outputStalled(TimePoint now)
 {
     std::lock_guard lock(mutex_);
     const double limit = stallLimitSeconds();
-    if (!looked_ || secondsBetween(lastLook_, now) > std::max(limit, kLookGapSeconds)) {
+    if (!looked_ || secondsBetween(lastLook_, now) > limit) {
         // This thread was not looking (the first look, or the process was stopped): the device gets a fresh look.
         watchingFrom_ = now;
     }

@@ -11,13 +11,11 @@
 // latency's slack and only nudges the estimate, so the picture's motion does
 // not stall with it.
 //
-// A device that takes nothing for a few buffers' worth of time while the frame
-// thread watches has stopped: outputStalled says so, and the caller carries on
-// without it. A gap that the frame thread saw too (the whole process stopped,
-// as under SIGSTOP) is no stall: the first callback after it starts the
-// estimate afresh, so the position goes on from the music, neither racing to
-// make up the gap nor waiting for it.
-// Glossary: a frame is one sample per channel; seconds are frames / rate.
+// A device that takes nothing for eight buffers' worth of time (half a second
+// at least; two seconds while it starts) while the frame thread watches has stopped: outputStalled says so, and the
+// caller carries on without it. A gap that the frame thread saw too (the whole process stopped, as under SIGSTOP) is no
+// stall: the first callback after it starts the estimate afresh, so the position goes on from the music, neither racing
+// to make up the gap nor waiting for it. Glossary: a frame is one sample per channel; seconds are frames / rate.
 #pragma once
 
 #include <chrono>
@@ -43,7 +41,7 @@ public:
     // taking buffers at its pace, not held back by what was handed over.
     float expectedPositionSeconds(TimePoint now);
     // Frame thread, once a frame: true when the device has taken no buffer
-    // for longer than a few buffers' worth of time while this thread watched.
+    // for that long while this thread watched.
     bool outputStalled(TimePoint now);
 
 private:

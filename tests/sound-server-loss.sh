@@ -2,8 +2,8 @@
 # The show with its sound on a PulseAudio daemon of its own (a null sink), and
 # the daemon killed mid-show:
 #   tests/sound-server-loss.sh linux|windows SCRATCH_DIR PROGRAM [ARGUMENTS...]
-# Run from the show's data directory, with a display. 20 s after the window
-# appears the daemon is killed, 10 s later started again; the sink's monitor
+# Run from the show's data directory, with a display. 20 s after the music
+# starts the daemon is killed, 10 s later started again; the sink's monitor
 # must then hold the music. On Linux the show is also stopped (SIGSTOP) for
 # 5 s at 60 s and continued: it must go on from the music, neither racing to
 # make up the 5 s nor freezing. It passes when the show said once that the
@@ -42,16 +42,18 @@ trap cleanup EXIT
 
 start_daemon
 # The sink's sound from the start on: the track is loud from its first milliseconds, so its onset dates the music's start.
-parec --device=show.monitor --format=s16le --channels=1 --rate=8000 --raw >"$scratch/onset.raw" 2>/dev/null &
+parec --device=show.monitor --format=s16le --channels=1 --rate=8000 --raw --latency-msec=50 >"$scratch/onset.raw" 2>/dev/null &
 recording_since=$(now)
 started=$(now)
 # Each line the show writes on stderr, with the time it came.
 "$@" 2> >(while IFS= read -r line; do echo "$(now) $line"; done >"$scratch/show.log") &
 show_pid=$!
-timeout 60 xdotool search --sync --name '^Tidewobbler$' >/dev/null
-sleep 3
-echo "sound before the fault: loudest sample $(loudest_sample)"
-sleep 15
+onset_frame() {
+  od -An -td2 -v -w2 "$scratch/onset.raw" | awk '{ v = $1 < 0 ? -$1 : $1 } v > 300 && !first { first = NR } END { if (first) print first }'
+}
+for _ in $(seq 600); do [[ -n "$(onset_frame)" ]] && break; sleep 0.1; done
+echo "$(seconds_since "$started") s after start: the music plays"
+sleep 20
 kill -KILL "$daemon_pid"
 wait "$daemon_pid" 2>/dev/null || true
 echo "$(seconds_since "$started") s after start: the sound server killed"
@@ -82,7 +84,7 @@ sleep 0.2  # the last lines of the log
 tr -d '\r' <"$scratch/show.log" | grep 'sound' | cut -d' ' -f2- | sed 's/^/said: /' || true
 
 echo "ended by itself with exit code $code, $(seconds_since "$started") s after start"
-onset=$(od -An -td2 -v -w2 "$scratch/onset.raw" | awk '{ v = $1 < 0 ? -$1 : $1 } v > 300 { print NR; exit }')
+onset=$(onset_frame)
 if [[ -n "$onset" ]]; then
   awk -v since="$recording_since" -v onset="$onset" -v ended="$ended" -v stopped="$stopped_for" 'BEGIN {
     start = since + onset / 8000 * 1e9
