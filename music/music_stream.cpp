@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <mutex>
 #include <utility>
@@ -27,8 +28,12 @@ struct MusicStream::State final : AudioSource {
     AudioOutputOpener openOutput;
     std::unique_ptr<AudioOutput> output;
     PlaybackClock clock;
-    std::int64_t nextFrame = 0;          // audio thread: the track frame the next buffer starts at
-    std::atomic<bool> resuming = false;  // set before an output starts: its first buffer catches up with the wall clock
+    std::int64_t nextFrame = 0;  // audio thread: the track frame the next buffer starts at
+    // A reopened output starts where the wall clock is; once it plays at its
+    // pace, what its start-up cost is made up once, and the picture follows it again.
+    std::atomic<bool> resuming = false;  // set before it starts: its first buffer starts at the wall clock
+    std::atomic<std::int64_t> framesToCatchUp = 0;
+    bool followingWallClock = false;
 
     // While no output plays, the position runs on the wall clock from where the sound left off.
     mutable std::mutex wallClockMutex;
@@ -56,20 +61,15 @@ struct MusicStream::State final : AudioSource {
         wallClockFromSeconds = seconds;
     }
 
-    // Audio thread: decodes past the music the wall clock has gone by, to where
-    // this buffer will be heard. Decoding is many times faster than playing, so
-    // it catches up within the first buffer.
-    void skipToWallClock(float* scratch, int frameCount)
+    // Audio thread: decodes and drops the music up to the track's frame `target`.
+    // Decoding is many times faster than playing: tens of seconds take a fraction of one.
+    void skipTo(std::int64_t target, float* scratch, int frameCount)
     {
-        const double rate = decoder->sampleRate();
-        const auto heardAt = [&] {
-            return static_cast<std::int64_t>(wallClockSeconds(SteadyClock::now()) * rate) + output->latencyFrames();
-        };
-        for (std::int64_t target = heardAt(); nextFrame < target; target = heardAt()) {
+        while (nextFrame < target) {
             const int wanted = static_cast<int>(std::min<std::int64_t>(frameCount, target - nextFrame));
             if (decoder->read(scratch, wanted) < wanted) {
                 nextFrame = target;  // past the track's end: silence from here on
-                break;
+                return;
             }
             nextFrame += wanted;
         }
@@ -79,7 +79,12 @@ struct MusicStream::State final : AudioSource {
     void fill(float* stereo, int frameCount) override
     {
         if (resuming.exchange(false)) {
-            skipToWallClock(stereo, frameCount);
+            // This buffer is heard one latency from now, where the wall clock will be then.
+            const double heardAt = wallClockSeconds(SteadyClock::now()) * decoder->sampleRate();
+            skipTo(static_cast<std::int64_t>(heardAt) + output->latencyFrames(), stereo, frameCount);
+        }
+        if (const std::int64_t frames = framesToCatchUp.exchange(0); frames > 0) {
+            skipTo(nextFrame + frames, stereo, frameCount);
         }
         // The device asked for the buffer now; decoding it may take a while on a busy machine.
         const auto pulled = output->pullTime();
@@ -103,8 +108,9 @@ struct MusicStream::State final : AudioSource {
         }
         const float position = std::max(lastPositionSeconds, clock.expectedPositionSeconds(now));
         followWallClockFrom(position);
+        followingWallClock = true;
         output.reset();
-        nextReopen = SteadyClock::now() + kReopenInterval;
+        nextReopen = SteadyClock::now();
         if (!lossReported) {
             lossReported = true;
             std::fprintf(stderr,
@@ -129,6 +135,16 @@ struct MusicStream::State final : AudioSource {
         output->start();
     }
 
+    // Frame thread: a reopened output began to play later than its first buffer
+    // was handed over (a sound server sets up its stream a while): the music
+    // skips what that cost once, and the picture follows the music again.
+    void catchUpWithWallClock()
+    {
+        const double lagSeconds = wallClockSeconds(SteadyClock::now()) - clock.expectedPositionSeconds(output->now());
+        framesToCatchUp = std::max<std::int64_t>(0, std::llround(lagSeconds * decoder->sampleRate()));
+        followingWallClock = false;
+    }
+
     float positionSeconds()
     {
         if (!playing) {
@@ -139,8 +155,11 @@ struct MusicStream::State final : AudioSource {
         } else if (lossReported && SteadyClock::now() >= nextReopen) {
             reopenOutput();
         }
-        const float position = output && clock.started() ? clock.positionSeconds(output->now())
-                                                         : static_cast<float>(wallClockSeconds(SteadyClock::now()));
+        if (output && followingWallClock && clock.settled()) {
+            catchUpWithWallClock();
+        }
+        const float position = output && !followingWallClock ? clock.positionSeconds(output->now())
+                                                             : static_cast<float>(wallClockSeconds(SteadyClock::now()));
         lastPositionSeconds = std::max(lastPositionSeconds, position);
         return lastPositionSeconds;
     }

@@ -9,14 +9,15 @@ namespace {
 constexpr double kSmoothing = 0.05;
 // A device that takes no buffer for this many buffers' worth of time, and no
 // less than the shortest limit, has stopped. A busy machine delays callbacks
-// by a few milliseconds, and now and then, with every core taken, by a few
-// hundred; a device that stopped costs at most this long a still picture.
+// by a few milliseconds, and with every core taken by half a second now and
+// then; a device that stopped costs at most this long a still picture.
 constexpr double kStallBuffers = 8;
-constexpr double kShortestStallSeconds = 0.5;
+constexpr double kShortestStallSeconds = 1.0;
 // A device that is starting may wait a while before its first buffers, and
 // between them (a sound server sets up its stream after the first): until it
 // has taken this many buffers, only a longer wait counts as a stall.
 constexpr double kStartingLimitSeconds = 2.0;
+constexpr double kStartingGapBuffers = 2;
 
 double secondsBetween(PlaybackClock::TimePoint from, PlaybackClock::TimePoint to)
 {
@@ -35,9 +36,14 @@ void PlaybackClock::configure(int sampleRate, int latencyFrames)
     lastPositionFrames_ = 0;
 }
 
+bool PlaybackClock::starting() const
+{
+    return !started_ || framesBeforeBuffer_ < kStallBuffers * bufferFrames_;
+}
+
 double PlaybackClock::stallLimitSeconds() const
 {
-    if (!started_ || framesBeforeBuffer_ < kStallBuffers * bufferFrames_) {
+    if (starting()) {
         return kStartingLimitSeconds;
     }
     return std::max(kStallBuffers * static_cast<double>(bufferFrames_) / sampleRate_, kShortestStallSeconds);
@@ -46,8 +52,11 @@ double PlaybackClock::stallLimitSeconds() const
 void PlaybackClock::recordCallback(std::int64_t firstFrame, std::int64_t frameCount, TimePoint when)
 {
     std::lock_guard lock(mutex_);
+    // A starting device that waits between buffers was not yet playing: the estimate starts again at its next one.
+    const double allowedGap =
+        starting() ? kStartingGapBuffers * static_cast<double>(bufferFrames_) / sampleRate_ : stallLimitSeconds();
     const bool continues = started_ && firstFrame == anchorFrame_ + framesBeforeBuffer_ + bufferFrames_ &&
-                           secondsBetween(lastCallback_, when) <= stallLimitSeconds();
+                           secondsBetween(lastCallback_, when) <= allowedGap;
     if (continues) {
         framesBeforeBuffer_ += bufferFrames_;
         const double observedStart =
@@ -69,6 +78,12 @@ bool PlaybackClock::started() const
 {
     std::lock_guard lock(mutex_);
     return started_;
+}
+
+bool PlaybackClock::settled() const
+{
+    std::lock_guard lock(mutex_);
+    return started_ && !starting();
 }
 
 double PlaybackClock::expectedFrames(TimePoint now) const

@@ -11,7 +11,7 @@
 // latency's slack and only nudges the estimate, so the picture's motion does
 // not stall with it.
 //
-// A device that takes nothing for eight buffers' worth of time (half a second
+// A device that takes nothing for eight buffers' worth of time (a second
 // at least; two seconds while it starts) while the frame thread watches has stopped: outputStalled says so, and the
 // caller carries on without it. A gap that the frame thread saw too (the whole process stopped, as under SIGSTOP) is no
 // stall: the first callback after it starts the estimate afresh, so the position goes on from the music, neither racing
@@ -35,6 +35,9 @@ public:
 
     // Frame thread: false until the first callback.
     bool started() const;
+    // Frame thread: true once the device has taken eight buffers at its pace,
+    // so that the estimate follows what it plays.
+    bool settled() const;
     // Frame thread: 0 until the first callback; never goes backwards.
     float positionSeconds(TimePoint now);
     // Frame thread: where the music would be heard now had the device kept
@@ -45,6 +48,7 @@ public:
     bool outputStalled(TimePoint now);
 
 private:
+    bool starting() const;
     double stallLimitSeconds() const;
     double expectedFrames(TimePoint now) const;
 

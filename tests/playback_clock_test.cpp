@@ -137,7 +137,7 @@ PlaybackClock::TimePoint playTenSeconds(PlaybackClock& clock, SteadyDevice& devi
 
 }  // namespace
 
-TEST(PlaybackClock, ADeviceThatStopsTakingBuffersIsNoticedWithinHalfASecondAndTimeGoesOn)
+TEST(PlaybackClock, ADeviceThatStopsTakingBuffersIsNoticedWithinASecondAndTimeGoesOn)
 {
     PlaybackClock clock;
     clock.configure(kRate, kBuffer);
@@ -149,8 +149,8 @@ TEST(PlaybackClock, ADeviceThatStopsTakingBuffersIsNoticedWithinHalfASecondAndTi
     for (; !clock.outputStalled(now); now += 16667us) {
         ASSERT_LE(clock.positionSeconds(now), static_cast<float>(device.frame) / kRate + 1e-6f);
     }
-    EXPECT_GT(now - lastCallback, 500ms);
-    EXPECT_LT(now - lastCallback, 520ms);
+    EXPECT_GT(now - lastCallback, 1000ms);
+    EXPECT_LT(now - lastCallback, 1020ms);
     // From then on the position is where the music would have been: no time lost to the stall.
     const double expected = std::chrono::duration<double>(now - t0).count() - static_cast<double>(kBuffer) / kRate;
     EXPECT_NEAR(clock.expectedPositionSeconds(now), expected, 0.001);

@@ -15,7 +15,9 @@
 namespace {
 
 constexpr int kBufferFrames = 1024;
-constexpr int kBufferCount = 4;
+// About 190 ms queued: under Wine on a machine whose cores are all busy the
+// feeding thread is held up for 100 ms and more, and fewer buffers then run dry.
+constexpr int kBufferCount = 8;
 
 std::int16_t toSample(float value)
 {
