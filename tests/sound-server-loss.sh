@@ -8,7 +8,7 @@
 # 5 s at 60 s and continued: it must go on from the music, neither racing to
 # make up the 5 s nor freezing. It passes when the show said once that the
 # sound stopped and ended by itself with exit code 0 within 0.2 s of the time
-# the music gives (under Wine, not more than 40 s after it): from the
+# the music gives (under Wine, where it must only not hang, within 120 s): from the
 # message's "stopped at X s", beat 401 at 160.4 s comes 160.4 - X s (plus the
 # 5 s stopped) after the message.
 set -euo pipefail
@@ -17,7 +17,7 @@ shift 2
 # Under Wine on a machine whose cores are all busy the music itself runs dry
 # now and then, and the picture follows it: there the show need only not hang.
 most_late=0.2
-[[ $platform == windows ]] && most_late=40
+[[ $platform == windows ]] && most_late=120
 rm -rf "$scratch" && mkdir -p "$scratch"
 export PULSE_SERVER="unix:$scratch/native"
 now() { date +%s%N; }
