@@ -78,6 +78,10 @@ if [[ $platform == linux ]]; then
 fi
 code=0
 for _ in $(seq 5000); do kill -0 "$show_pid" 2>/dev/null || break; sleep 0.05; done
+if kill -0 "$show_pid" 2>/dev/null; then
+  echo "FAIL: the show still runs $(seconds_since "$started") s after start"
+  kill -KILL "$show_pid"
+fi
 wait "$show_pid" || code=$?
 show_pid=""
 ended=$(now)
