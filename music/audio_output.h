@@ -30,8 +30,13 @@ public:
     // starts to play.
     virtual std::chrono::steady_clock::time_point now() const { return std::chrono::steady_clock::now(); }
     virtual std::chrono::steady_clock::time_point pullTime() const { return now(); }
+
+    // Empty while the device plays; once the platform says it is gone (unplugged,
+    // its sound server ended, its context stopped), what happened. Read on the frame thread.
+    virtual std::string failure() const { return {}; }
 };
 
 // Opens the platform's default output; null, with the reason, when there is none.
+// Called again, from the frame thread, to get the sound back after the output was lost.
 using AudioOutputOpener =
     std::function<std::unique_ptr<AudioOutput>(int sampleRate, AudioSource& source, std::string& failure)>;

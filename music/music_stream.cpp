@@ -1,8 +1,12 @@
 #include "music/music_stream.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
+#include <mutex>
+#include <utility>
 
 #include "core/data_file.h"
 #include "music/music_decoder.h"
@@ -10,30 +14,154 @@
 
 namespace {
 
+using SteadyClock = std::chrono::steady_clock;
+
 constexpr float kVolume = 192.0f / 255.0f;
 // Far above the show's track; it bounds what start-up reads into memory.
 constexpr std::size_t kMaxMusicFileBytes = 64u << 20;
+constexpr auto kReopenInterval = std::chrono::seconds(1);
 
 }  // namespace
 
 struct MusicStream::State final : AudioSource {
     std::unique_ptr<MusicDecoder> decoder;
+    AudioOutputOpener openOutput;
     std::unique_ptr<AudioOutput> output;
     PlaybackClock clock;
-    std::chrono::steady_clock::time_point wallClockStart{};
+    std::int64_t nextFrame = 0;  // audio thread: the track frame the next buffer starts at
+    // A reopened output starts where the wall clock is; once it plays at its
+    // pace, what its start-up cost is made up once, and the picture follows it again.
+    std::atomic<bool> resuming = false;  // set before it starts: its first buffer starts at the wall clock
+    std::atomic<std::int64_t> framesToCatchUp = 0;
+    bool followingWallClock = false;
+
+    // While no output plays, the position runs on the wall clock from where the sound left off.
+    mutable std::mutex wallClockMutex;
+    SteadyClock::time_point wallClockSince{};
+    double wallClockFromSeconds = 0;
+
+    bool playing = false;
+    bool lossReported = false;
+    SteadyClock::time_point nextReopen{};
+    float lastPositionSeconds = 0;
 
     // The output's thread calls fill until it is closed, so it closes before anything fill uses goes.
     ~State() override { output.reset(); }
 
+    double wallClockSeconds(SteadyClock::time_point now) const
+    {
+        std::lock_guard lock(wallClockMutex);
+        return wallClockFromSeconds + std::chrono::duration<double>(now - wallClockSince).count();
+    }
+
+    void followWallClockFrom(double seconds)
+    {
+        std::lock_guard lock(wallClockMutex);
+        wallClockSince = SteadyClock::now();
+        wallClockFromSeconds = seconds;
+    }
+
+    // Audio thread: decodes and drops the music up to the track's frame `target`.
+    // Decoding is many times faster than playing: tens of seconds take a fraction of one.
+    void skipTo(std::int64_t target, float* scratch, int frameCount)
+    {
+        while (nextFrame < target) {
+            const int wanted = static_cast<int>(std::min<std::int64_t>(frameCount, target - nextFrame));
+            if (decoder->read(scratch, wanted) < wanted) {
+                nextFrame = target;  // past the track's end: silence from here on
+                return;
+            }
+            nextFrame += wanted;
+        }
+    }
+
     // Runs on the audio thread: decode straight into the device's buffer.
     void fill(float* stereo, int frameCount) override
     {
+        if (resuming.exchange(false)) {
+            // This buffer is heard one latency from now, where the wall clock will be then.
+            const double heardAt = wallClockSeconds(SteadyClock::now()) * decoder->sampleRate();
+            skipTo(static_cast<std::int64_t>(heardAt) + output->latencyFrames(), stereo, frameCount);
+        }
+        if (const std::int64_t frames = framesToCatchUp.exchange(0); frames > 0) {
+            skipTo(nextFrame + frames, stereo, frameCount);
+        }
         // The device asked for the buffer now; decoding it may take a while on a busy machine.
         const auto pulled = output->pullTime();
         const int done = decoder->read(stereo, frameCount);
         std::transform(stereo, stereo + 2 * done, stereo, [](float sample) { return sample * kVolume; });
         std::fill(stereo + 2 * done, stereo + 2 * frameCount, 0.0f);
-        clock.recordCallback(frameCount, pulled);
+        clock.recordCallback(nextFrame, frameCount, pulled);
+        nextFrame += frameCount;
+    }
+
+    // Frame thread: closes an output that stopped taking sound and goes on by the wall clock.
+    void checkOutput()
+    {
+        const auto now = output->now();
+        std::string failure = output->failure();
+        if (failure.empty() && clock.outputStalled(now)) {
+            failure = clock.started() ? "the audio output stopped taking sound" : "the audio output never started";
+        }
+        if (failure.empty()) {
+            return;
+        }
+        const float position = std::max(lastPositionSeconds, clock.expectedPositionSeconds(now));
+        followWallClockFrom(position);
+        followingWallClock = true;
+        output.reset();
+        nextReopen = SteadyClock::now();
+        if (!lossReported) {
+            lossReported = true;
+            std::fprintf(stderr,
+                         "kelpwax: the sound stopped at %.2f s: %s. The show goes on silent on the wall clock; "
+                         "the music comes back when the audio output can be opened again.\n",
+                         position, failure.c_str());
+        }
+    }
+
+    // Frame thread: opens the default output again; its first buffer starts where the show is.
+    void reopenOutput()
+    {
+        nextReopen = SteadyClock::now() + kReopenInterval;
+        std::string failure;
+        std::unique_ptr<AudioOutput> reopened = openOutput(decoder->sampleRate(), *this, failure);
+        if (!reopened) {
+            return;
+        }
+        clock.configure(decoder->sampleRate(), reopened->latencyFrames());
+        resuming = true;
+        output = std::move(reopened);
+        output->start();
+    }
+
+    // Frame thread: a reopened output began to play later than its first buffer
+    // was handed over (a sound server sets up its stream a while): the music
+    // skips what that cost once, and the picture follows the music again.
+    void catchUpWithWallClock()
+    {
+        const double lagSeconds = wallClockSeconds(SteadyClock::now()) - clock.expectedPositionSeconds(output->now());
+        framesToCatchUp = std::max<std::int64_t>(0, std::llround(lagSeconds * decoder->sampleRate()));
+        followingWallClock = false;
+    }
+
+    float positionSeconds()
+    {
+        if (!playing) {
+            return 0.0f;
+        }
+        if (output) {
+            checkOutput();
+        } else if (lossReported && SteadyClock::now() >= nextReopen) {
+            reopenOutput();
+        }
+        if (output && followingWallClock && clock.settled()) {
+            catchUpWithWallClock();
+        }
+        const float position = output && !followingWallClock ? clock.positionSeconds(output->now())
+                                                             : static_cast<float>(wallClockSeconds(SteadyClock::now()));
+        lastPositionSeconds = std::max(lastPositionSeconds, position);
+        return lastPositionSeconds;
     }
 };
 
@@ -54,6 +182,7 @@ std::unique_ptr<MusicStream> MusicStream::open(const char* path, const AudioOutp
         return std::unique_ptr<MusicStream>(new MusicStream(std::move(state)));
     }
     // The track plays at its own rate (44100 Hz for the show's); the output converts if it must.
+    state->openOutput = openOutput;
     state->output = openOutput(state->decoder->sampleRate(), *state, failure);
     if (!state->output) {
         std::fprintf(stderr, "kelpwax: no music: no audio output (%s). The show runs silent on a wall clock.\n",
@@ -66,7 +195,8 @@ std::unique_ptr<MusicStream> MusicStream::open(const char* path, const AudioOutp
 
 void MusicStream::play()
 {
-    state_->wallClockStart = std::chrono::steady_clock::now();
+    state_->followWallClockFrom(0);
+    state_->playing = true;
     if (state_->output) {
         state_->output->start();
     }
@@ -74,8 +204,5 @@ void MusicStream::play()
 
 float MusicStream::positionSeconds() const
 {
-    if (!state_->output) {
-        return std::chrono::duration<float>(std::chrono::steady_clock::now() - state_->wallClockStart).count();
-    }
-    return state_->clock.positionSeconds(state_->output->now());
+    return state_->positionSeconds();
 }

@@ -16,9 +16,13 @@ public:
     // Starts the track from its beginning (or the wall clock).
     void play();
 
-    // Seconds of music heard so far: smooth between audio callbacks, never
-    // backwards, 0 until the first samples have been handed to the device.
-    // Past the track's end it keeps advancing at the same rate.
+    // Frame thread, once a frame: seconds of music heard so far: smooth between
+    // audio callbacks, never backwards, 0 until the first samples have been
+    // handed to the device. Past the track's end it keeps advancing at the same rate.
+    // When the output stops taking sound (its device gone, or no buffer taken
+    // for eight buffers, a second at least) the position goes on from there on the
+    // wall clock, said once on stderr; the output is opened again at once and then every second,
+    // and once one plays, the music goes on from the position the show is at.
     float positionSeconds() const;
 
 private:

@@ -23,7 +23,7 @@ if [[ "${1:-}" == "--web" ]]; then
 fi
 if [[ "${1:-}" == "--test" ]]; then
   packages+=(
-    xvfb xauth xdotool ffmpeg clang-format
+    xvfb xauth xdotool ffmpeg clang-format pulseaudio pulseaudio-utils
     clang libclang-rt-14-dev
     g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev wine wine64 zip unzip x11-utils
     emscripten nodejs chromium python3 curl

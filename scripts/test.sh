@@ -29,9 +29,10 @@ xvfb_pid=""
 server_pid=""
 show_pid=""
 wall_clock_pid=""
+sound_loss_pids=()
 cleanup()
 {
-  for pid in "$show_pid" "$wall_clock_pid" "$server_pid" "$xvfb_pid"; do
+  for pid in "$show_pid" "$wall_clock_pid" "${sound_loss_pids[@]}" "$server_pid" "$xvfb_pid"; do
     if [[ -n "$pid" ]]; then kill "$pid" 2>/dev/null || true; fi
   done
 }
@@ -156,6 +157,16 @@ rm -f "$build/windows-show.end"
 ) &
 wall_clock_pid=$!
 
+# The sound server killed mid-show and started again, on Linux and under Wine
+# (winepulse): each run takes the whole show, so they too run while the next checks do.
+for platform in linux windows; do
+  program=("$build/kelpwax")
+  [[ $platform == windows ]] && program=(wine "$windows/platform/windows/kelpwax.exe")
+  (cd "$build/data" && SDL_AUDIODRIVER=pulseaudio exec "$root/tests/sound-server-loss.sh" "$platform" \
+    "$build/sound-loss-$platform" "${program[@]}" >"$build/sound-loss-$platform.log" 2>&1) &
+  sound_loss_pids+=($!)
+done
+
 step "Windows: Direct3D 9 frames against the OpenGL device's"
 frames=(0 32.4 60 90 100 140)
 rm -rf "$build/frames-gl" "$build/frames-d3d9"
@@ -235,3 +246,12 @@ read -r code ended <"$build/windows-show.end"
 seconds=$((((ended - wall_clock_started) / 1000000000)))
 echo "ended with exit code $code, $seconds s after it was started"
 [[ $code -eq 0 && $seconds -ge 160 && $seconds -le 200 ]]
+
+for platform in linux windows; do
+  step "$platform: the sound server killed and started again mid-show"
+  code=0
+  wait "${sound_loss_pids[0]}" || code=$?
+  sound_loss_pids=("${sound_loss_pids[@]:1}")
+  cat "$build/sound-loss-$platform.log"
+  [[ $code -eq 0 ]]
+done

@@ -15,12 +15,28 @@ public:
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
     }
 
-    void start() override { SDL_PauseAudioDevice(device_, 0); }
+    void start() override
+    {
+        SDL_PauseAudioDevice(device_, 0);
+        started_ = true;
+    }
     int latencyFrames() const override { return bufferFrames_; }
+
+    // SDL stops a device whose connection failed (its sound server ended, the
+    // card unplugged) and posts SDL_AUDIODEVICEREMOVED for it; it then goes on
+    // calling back at the buffer's pace into nothing, so only its status tells.
+    std::string failure() const override
+    {
+        if (started_ && SDL_GetAudioDeviceStatus(device_) == SDL_AUDIO_STOPPED) {
+            return std::string("the audio device was lost (SDL's ") + SDL_GetCurrentAudioDriver() + " driver)";
+        }
+        return {};
+    }
 
 private:
     SDL_AudioDeviceID device_;
     int bufferFrames_;
+    bool started_ = false;
 };
 
 void pull(void* source, Uint8* bytes, int byteCount)

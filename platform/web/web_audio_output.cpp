@@ -50,6 +50,22 @@ EM_JS(void, webAudioStart, (), {
     audio.context.resume();
 });
 
+// 0 while the context plays, or has not yet begun to; once it has played and
+// then stopped: 1 suspended (by the browser or the system), 2 interrupted (a
+// call, another app taking the sound), 3 closed.
+EM_JS(int, webAudioStopped, (), {
+    const audio = Module.kelpwaxAudio;
+    const state = audio.context.state;
+    if (state == "running") {
+        audio.played = true;
+        return 0;
+    }
+    if (!audio.played) {
+        return 0;
+    }
+    return state == "suspended" ? 1 : state == "interrupted" ? 2 : 3;
+});
+
 EM_JS(double, webAudioHeardSeconds, (), {
     const context = Module.kelpwaxAudio.context;
     return context.currentTime - (context.outputLatency || 0);
@@ -94,6 +110,19 @@ public:
     int latencyFrames() const override { return 0; }
     std::chrono::steady_clock::time_point now() const override { return onContextClock(webAudioHeardSeconds()); }
     std::chrono::steady_clock::time_point pullTime() const override { return onContextClock(pullStartSeconds_); }
+
+    // A stopped context's clock stands still, so only its state tells. The
+    // show then closes it and opens a fresh one, which the browser lets play
+    // once the page has had a click or key.
+    std::string failure() const override
+    {
+        switch (webAudioStopped()) {
+        case 0: return {};
+        case 1: return "the browser suspended the audio context";
+        case 2: return "the audio context was interrupted";
+        default: return "the audio context was closed";
+        }
+    }
 
     float* pull(double startSeconds)
     {

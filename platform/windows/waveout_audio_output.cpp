@@ -15,7 +15,9 @@
 namespace {
 
 constexpr int kBufferFrames = 1024;
-constexpr int kBufferCount = 4;
+// About 190 ms queued: under Wine on a machine whose cores are all busy the
+// feeding thread is held up for 100 ms and more, and fewer buffers then run dry.
+constexpr int kBufferCount = 8;
 
 std::int16_t toSample(float value)
 {
@@ -60,6 +62,20 @@ public:
     // A new buffer is heard after every buffer queued before it.
     int latencyFrames() const override { return kBufferCount * kBufferFrames; }
 
+    // A device that goes away (unplugged, the default changed, its driver
+    // gone) refuses new buffers, or stops handing them back: the play
+    // position notices the latter, this the former.
+    std::string failure() const override
+    {
+        const MMRESULT error = writeError_;
+        if (error == MMSYSERR_NOERROR) {
+            return {};
+        }
+        char text[MAXERRORLENGTH] = "";
+        waveOutGetErrorTextA(error, text, sizeof text);
+        return std::string("the audio device refused a buffer: ") + text;
+    }
+
 private:
     // Refills each buffer the device has finished with, then waits for the next one to finish.
     void feed()
@@ -70,7 +86,11 @@ private:
                     source_.fill(stereo_.data(), kBufferFrames);
                     std::transform(stereo_.begin(), stereo_.end(), samples_[i].begin(), toSample);
                     headers_[i].dwFlags &= ~WHDR_DONE;
-                    waveOutWrite(device_, &headers_[i], sizeof(WAVEHDR));
+                    const MMRESULT result = waveOutWrite(device_, &headers_[i], sizeof(WAVEHDR));
+                    if (result != MMSYSERR_NOERROR) {
+                        writeError_ = result;
+                        return;
+                    }
                 }
             }
             WaitForSingleObject(bufferDone_, INFINITE);
@@ -84,6 +104,7 @@ private:
     std::array<std::vector<std::int16_t>, kBufferCount> samples_;
     std::array<WAVEHDR, kBufferCount> headers_;
     std::atomic<bool> stopping_ = false;
+    std::atomic<MMRESULT> writeError_ = MMSYSERR_NOERROR;
     std::thread feeder_;
 };
 
