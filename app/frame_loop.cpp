@@ -1,15 +1,43 @@
 #include "app/frame_loop.h"
 
-bool runFrame(Device& device, const ShowAssets& assets, const FrameSources& sources)
+namespace {
+
+constexpr float kSmoothing = 0.1f;  // each frame moves the estimate a tenth of the way
+constexpr float kLongestDelaySeconds = 0.25f;
+
+}  // namespace
+
+void PresentationDelay::record(std::chrono::steady_clock::duration clockToScreen)
+{
+    const float seconds = std::chrono::duration<float>(clockToScreen).count();
+    if (seconds < 0 || seconds > kLongestDelaySeconds) {
+        return;
+    }
+    seconds_ = measured_ ? seconds_ + kSmoothing * (seconds - seconds_) : seconds;
+    measured_ = true;
+}
+
+bool runFrame(Device& device, const ShowAssets& assets, const FrameSources& sources, PresentationDelay& delay)
 {
     const bool stopRequested = sources.drainEvents();
-    const BeatClock clock = BeatClock::fromSeconds(sources.positionSeconds());
+    const auto clockRead = std::chrono::steady_clock::now();
+    const BeatClock clock = BeatClock::fromSeconds(sources.positionSeconds() + delay.seconds());
     drawFrame(device, assets, clock);
+    if (sources.lastPresentation) {
+        delay.record(sources.lastPresentation() - clockRead);
+    }
     return !showHasEnded(clock) && !stopRequested;
+}
+
+bool runFrame(Device& device, const ShowAssets& assets, const FrameSources& sources)
+{
+    PresentationDelay unmeasured;
+    return runFrame(device, assets, sources, unmeasured);
 }
 
 int runFrameLoop(Device& device, const ShowAssets& assets, const FrameSources& sources)
 {
-    while (runFrame(device, assets, sources)) {}
+    PresentationDelay delay;
+    while (runFrame(device, assets, sources, delay)) {}
     return 0;
 }

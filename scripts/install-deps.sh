@@ -27,6 +27,7 @@ if [[ "${1:-}" == "--test" ]]; then
     clang libclang-rt-14-dev
     g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev wine wine64 zip unzip x11-utils
     emscripten nodejs chromium python3 curl
+    python3-numpy python3-scipy mpv stress-ng
   )
 fi
 

@@ -235,6 +235,9 @@ with_gl='GlSprite|GlTexture|window-back-buffer|BoxOnGl|Export|Program|BadData|Ba
 echo "a trace of the whole show, every 0.5 s, ran clean"
 unset LSAN_OPTIONS UBSAN_OPTIONS
 
+step "the picture-to-sound measurement's analysis, on synthetic recordings"
+KELPWAX_BUILD="$build" "$root/scripts/measure-sync.sh" selftest
+
 step "fuzzers, 20 s each, from their corpora"
 "$root/scripts/fuzz.sh" 20
 

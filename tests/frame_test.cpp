@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <utility>
 
 #include "app/frame_loop.h"
 #include "core/recording_device.h"
+#include "scene/background_pulse.h"
 #include "tests/recorded_calls.h"
 #include "tests/test_support.h"
 #include "tools/bench/allocation_count.h"
@@ -96,4 +98,41 @@ TEST(FrameLoop, DrawsFramesWithoutAllocating)
         drawFrame(device, assets, BeatClock::fromSeconds(seconds));
     }
     EXPECT_EQ(allocationCount() - before, 0);
+}
+
+TEST(Frame, PresentationDelayFollowsRecentFramesAndLeavesOutHeldUpOnes)
+{
+    using std::chrono::milliseconds;
+    PresentationDelay delay;
+    EXPECT_EQ(delay.seconds(), 0.0f);
+    delay.record(milliseconds(20));
+    EXPECT_FLOAT_EQ(delay.seconds(), 0.020f);
+    delay.record(std::chrono::seconds(5));  // the process was stopped
+    delay.record(milliseconds(-1));         // a clock that stepped back
+    EXPECT_FLOAT_EQ(delay.seconds(), 0.020f);
+    for (int frame = 0; frame < 100; ++frame) {
+        delay.record(milliseconds(10));
+    }
+    EXPECT_NEAR(delay.seconds(), 0.010f, 0.0001f);
+}
+
+TEST(Frame, EachFrameShowsTheMusicAsHeardWhenItReachesTheScreen)
+{
+    RecordingDevice device;
+    const ShowAssets assets = loadShowAssets(device);
+    // Frames reach the screen 40 ms after they read the clock, which stands at 60 s.
+    std::chrono::steady_clock::time_point clockRead;
+    const FrameSources sources{[] { return false; },
+                               [&] {
+                                   clockRead = std::chrono::steady_clock::now();
+                                   return 60.0f;
+                               },
+                               [&] { return clockRead + std::chrono::milliseconds(40); }};
+    PresentationDelay delay;
+    runFrame(device, assets, sources, delay);
+    device.takeCalls();
+    runFrame(device, assets, sources, delay);
+    const D3DCOLOR shown = std::get<ClearCall>(device.calls()[0]).color;
+    EXPECT_EQ(shown, backgroundColour(BeatClock::fromSeconds(60.04f)));
+    EXPECT_NE(shown, backgroundColour(BeatClock::fromSeconds(60.0f)));
 }

@@ -19,20 +19,12 @@ shift 2
 most_late=0.2
 [[ $platform == windows ]] && most_late=120
 rm -rf "$scratch" && mkdir -p "$scratch"
-export PULSE_SERVER="unix:$scratch/native"
+# shellcheck source=tests/null_sink_daemon.sh
+source "$(dirname "$0")/null_sink_daemon.sh"
 now() { date +%s%N; }
 seconds_since() { awk -v from="$1" -v to="$(now)" 'BEGIN { printf "%.2f", (to - from) / 1e9 }'; }
 
-daemon_pid=""
 show_pid=""
-start_daemon() {
-  XDG_RUNTIME_DIR="$scratch" HOME="$scratch" pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no \
-    --disable-shm=yes -L "module-null-sink sink_name=show" \
-    -L "module-native-protocol-unix socket=$scratch/native auth-anonymous=1" >>"$scratch/daemon.log" 2>&1 &
-  daemon_pid=$!
-  for _ in $(seq 50); do pactl info >/dev/null 2>&1 && return; sleep 0.1; done
-  echo "FAIL: the PulseAudio daemon did not start:"; cat "$scratch/daemon.log"; exit 1
-}
 # The loudest sample the sink plays over the next 2 s.
 loudest_sample() {
   timeout 2 parec --device=show.monitor --format=s16le --channels=1 --rate=8000 --raw >"$scratch/heard.raw" || true

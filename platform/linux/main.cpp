@@ -121,5 +121,6 @@ int main(int argc, char** argv)
     setBlendFactors(device);
 
     return runFrameLoop(device, assets,
-                        {[&] { return window->drainEvents(); }, [&] { return music->positionSeconds(); }});
+                        {[&] { return window->drainEvents(); }, [&] { return music->positionSeconds(); },
+                         [&] { return window->lastPresentation(); }});
 }

@@ -208,15 +208,15 @@ void Window::drawableSize(int& width, int& height) const
 void Window::swapBuffers()
 {
     SDL_GL_SwapWindow(window_);
+    lastPresentation_ = std::chrono::steady_clock::now();
     if (framePeriod_ == std::chrono::steady_clock::duration::zero()) {
         return;
     }
-    const auto now = std::chrono::steady_clock::now();
     const auto due = lastSwap_ + framePeriod_;
-    if (now < due - framePeriod_ / 10) {
+    if (lastPresentation_ < due - framePeriod_ / 10) {
         std::this_thread::sleep_until(due);
         lastSwap_ = due;
     } else {
-        lastSwap_ = now;
+        lastSwap_ = lastPresentation_;
     }
 }

@@ -31,6 +31,8 @@ public:
     bool keepsAspect() const override { return keepsAspect_; }
     bool hasDepthAndStencil() const override { return hasDepthAndStencil_; }
     void swapBuffers() override;
+    // When the last swap put a frame on the screen, before any wait for the next refresh.
+    std::chrono::steady_clock::time_point lastPresentation() const { return lastPresentation_; }
 
 private:
     Window() = default;
@@ -41,6 +43,7 @@ private:
     bool hasDepthAndStencil_ = false;
     std::chrono::steady_clock::duration framePeriod_{};  // zero: no pacing (a hidden window)
     std::chrono::steady_clock::time_point lastSwap_{};
+    std::chrono::steady_clock::time_point lastPresentation_{};
     bool fittingFrame_ = false;  // waiting to hear of the window manager's frame
     std::chrono::steady_clock::time_point frameFitDeadline_{};
 };
