@@ -21,14 +21,26 @@ start_show() {
   shift
   (cd "$directory" && exec "$@" 2>"$scratch/stderr.txt") &
   show_pid=$!
-  show_window=$(timeout 60 xdotool search --sync --onlyvisible --name '^Tidewobbler$' | head -1) ||
+  show_window=$("$(dirname "${BASH_SOURCE[0]}")/wait_for_window.sh" Tidewobbler 60) ||
     fail "no window 60 s after starting $*: $(cat "$scratch/stderr.txt")"
+}
+
+# Focuses the show's window and presses a key there. The window is looked up
+# again each time, since Wine may replace it while the program runs.
+press_key_in_show_window() {
+  for _ in 1 2 3 4 5; do
+    show_window=$("$(dirname "${BASH_SOURCE[0]}")/wait_for_window.sh" Tidewobbler 10) || break
+    if timeout 5 xdotool windowfocus --sync "$show_window" 2>/dev/null; then
+      xdotool key "$1"
+      return 0
+    fi
+  done
+  fail "could not focus the show's window to press a key"
 }
 
 # Presses a key in the show's window: the program must end with exit code 0 within 5 s.
 end_show_with_key() {
-  xdotool windowfocus --sync "$show_window"
-  xdotool key space
+  press_key_in_show_window space
   for _ in $(seq 100); do kill -0 "$show_pid" 2>/dev/null || break; sleep 0.05; done
   if kill -0 "$show_pid" 2>/dev/null; then fail "still running 5 s after a key"; fi
   local code=0

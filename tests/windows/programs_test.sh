@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # The Windows programs under Wine, as a viewer starts them:
-#   tests/windows/programs_test.sh PROGRAMS_DIR DATA_DIR VERSION
+#   tests/windows/programs_test.sh PROGRAMS_DIR DATA_DIR VERSION SCREENSHOT
+# kelpwax.exe opens a 1280 x 720 window at (0, 0), draws the show (its screen
+# is saved in SCREENSHOT) and ends on a key; kelpwax-fullscreen.exe ends on a
+# key and leaves the display mode as it found it.
 # --help and --version answer on stdout with exit code 0, and anything else is
 # one line on stderr with exit code 2. Then kelpwax.exe, copied into a folder
 # beside the data and started from another working directory (as a shortcut
@@ -11,7 +14,29 @@ set -euo pipefail
 programs="$(realpath "$1")"
 data="$(realpath "$2")"
 version="$3"
+screenshot="$4"
 source "$(dirname "$0")/../show_process.sh"
+
+started=$(date +%s%N)
+start_show "$data" wine "$programs/kelpwax.exe"
+echo "kelpwax.exe: window up $((($(date +%s%N) - started) / 1000000)) ms after start"
+geometry=$(xdotool getwindowgeometry "$show_window" | tr -d '\n')
+echo "outer window: $geometry"
+[[ "$geometry" == *"Position: 0,0 "*"Geometry: 1280x720"* ]] || fail "not 1280 x 720 at (0, 0)"
+sleep 8 # past loading, so the screen shows the show
+ffmpeg -loglevel error -y -f x11grab -video_size 1280x720 -i "$DISPLAY" -frames:v 1 "$screenshot"
+echo "screen: $screenshot"
+end_show_with_key
+
+display_mode() { xdpyinfo | grep -E 'dimensions|depth of root' | tr -s ' \n' ' '; }
+mode_before=$(display_mode)
+start_show "$data" wine "$programs/kelpwax-fullscreen.exe"
+sleep 2
+end_show_with_key
+mode_after=$(display_mode)
+echo "display mode before: $mode_before"
+echo "display mode after:  $mode_after"
+[[ "$mode_before" == "$mode_after" ]] || fail "the display mode was not restored"
 
 # Runs a program with arguments: its exit code, then stdout and stderr in files.
 run() {
