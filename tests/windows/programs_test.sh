@@ -31,7 +31,7 @@ end_show_with_key
 display_mode() { xdpyinfo | grep -E 'dimensions|depth of root' | tr -s ' \n' ' '; }
 mode_before=$(display_mode)
 start_show "$data" wine "$programs/kelpwax-fullscreen.exe"
-sleep 2
+sleep 8 # past loading: keys are read once the show runs
 end_show_with_key
 mode_after=$(display_mode)
 echo "display mode before: $mode_before"
