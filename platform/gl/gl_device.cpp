@@ -14,23 +14,6 @@
 
 namespace {
 
-GLenum blendFactor(std::uint32_t blend)
-{
-    switch (blend) {
-    case D3DBLEND_ZERO: return GL_ZERO;
-    case D3DBLEND_ONE: return GL_ONE;
-    case D3DBLEND_SRCCOLOR: return GL_SRC_COLOR;
-    case D3DBLEND_INVSRCCOLOR: return GL_ONE_MINUS_SRC_COLOR;
-    case D3DBLEND_SRCALPHA: return GL_SRC_ALPHA;
-    case D3DBLEND_INVSRCALPHA: return GL_ONE_MINUS_SRC_ALPHA;
-    case D3DBLEND_DESTALPHA: return GL_DST_ALPHA;
-    case D3DBLEND_INVDESTALPHA: return GL_ONE_MINUS_DST_ALPHA;
-    case D3DBLEND_DESTCOLOR: return GL_DST_COLOR;
-    case D3DBLEND_INVDESTCOLOR: return GL_ONE_MINUS_DST_COLOR;
-    }
-    return GL_ONE;
-}
-
 // The alphas of the texels [x0, x1) of row y combined, a whole texel at a
 // time so that it vectorises: OR tells whether any is visible, AND whether all
 // are opaque.
@@ -219,21 +202,6 @@ GlDevice::~GlDevice()
     glDeleteFramebuffers(1, &framebuffer_);
     glDeleteRenderbuffers(1, &depthBuffer_);
     glDeleteTextures(1, &colorTexture_);
-}
-
-void applyDepthAndBlend(const RenderStates& states)
-{
-    if (states.zEnable) {
-        glEnable(GL_DEPTH_TEST);
-    } else {
-        glDisable(GL_DEPTH_TEST);
-    }
-    if (states.alphaBlendEnable) {
-        glEnable(GL_BLEND);
-        glBlendFunc(blendFactor(states.srcBlend), blendFactor(states.destBlend));
-    } else {
-        glDisable(GL_BLEND);
-    }
 }
 
 namespace {
