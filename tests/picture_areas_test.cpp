@@ -124,14 +124,14 @@ TEST(OpaqueAreas, AWhollyOpaquePictureIsOneAreaToItsEdges)
     EXPECT_EQ(areas[0].bottom, 1);
 }
 
-TEST(OpaqueAreas, NoneForGlyphSizedPicturesOrSpecksTooSmallToPayOff)
+TEST(OpaqueAreas, NoneForGlyphSizedPicturesOrIslandsTooSmallToPayOff)
 {
     EXPECT_TRUE(opaqueAreasOf(solidPicture(128, 512, 255)).empty());
 
-    Picture specks = solidPicture(256, 256, 0);
-    setAlpha(specks, 0, 0, 48, 48, 255);        // 3 × 3 blocks
-    setAlpha(specks, 128, 128, 176, 176, 255);  // and another
-    EXPECT_TRUE(opaqueAreasOf(specks).empty());
+    Picture islands = solidPicture(256, 256, 0);
+    setAlpha(islands, 0, 0, 48, 48, 255);        // 3 × 3 blocks
+    setAlpha(islands, 128, 128, 176, 176, 255);  // and another
+    EXPECT_TRUE(opaqueAreasOf(islands).empty());
 }
 
 }  // namespace
