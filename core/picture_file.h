@@ -1,6 +1,6 @@
 // Textures from PNG files, in place of the platform's texture-from-file call:
-// decoded to RGBA8 and, where a side is not a power of two, stretched up to the
-// next one, so a sprite's centre point in texels keeps its meaning.
+// the files decode on worker threads while start-up goes on, each becomes a
+// power-of-two picture with its mip levels, and they are uploaded in the order given.
 #pragma once
 
 #include <functional>
@@ -12,25 +12,6 @@
 #include <vector>
 
 #include "core/device.h"
-
-constexpr std::size_t kMaxPictureFileBytes = 64u << 20;
-
-// Decodes a PNG file's bytes. False, with `failure` saying why, for bytes that
-// are corrupt, truncated or a picture whose sides, stretched to powers of two,
-// would be larger than largestSide; that is known before any pixel is decoded.
-bool decodePicture(const std::vector<std::uint8_t>& file, Picture& picture, std::string& failure,
-                   int largestSide = kMaxPictureSide);
-// The same for a file, which must be a regular one of at most kMaxPictureFileBytes.
-bool readPictureFile(const char* path, Picture& picture, std::string& failure, int largestSide = kMaxPictureSide);
-
-// Stretches a picture whose sides are not powers of two up to the next ones.
-void stretchToPowersOfTwo(Picture& picture);
-
-// The next mip level down, as the platform's default box filter makes it: each
-// texel the rounded average of a 2 × 2 block (2 × 1 once a side is one texel).
-void halveWithBoxFilter(const std::uint8_t* rgba, int width, int height, std::vector<std::uint8_t>& half);
-// Fills picture.mipLevels with the box filter's chain down to 1 × 1.
-void addMipLevels(Picture& picture);
 
 struct TextureFile {
     explicit TextureFile(std::string path) : path(std::move(path)) {}

@@ -10,7 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "core/picture_file.h"
+#include "core/picture_decoder.h"
+#include "core/texture_levels.h"
 #include "fuzz/mutate_then_repair.h"
 
 namespace {

@@ -1,6 +1,6 @@
 #include "music/music_decoder.h"
 
-// The decoder itself is compiled once, in core/stb_implementation.c.
+// The decoder itself is compiled once, in music/stb_vorbis_implementation.c.
 #define STB_VORBIS_HEADER_ONLY
 #include <stb/stb_vorbis.h>
 

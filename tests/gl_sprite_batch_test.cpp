@@ -15,7 +15,7 @@
 
 #include "app/show.h"
 #include "core/d3dx_math.h"
-#include "core/picture_file.h"
+#include "core/texture_levels.h"
 #include "platform/gl/gl_device.h"
 #include "platform/gl/gl_sprite_batch.h"
 #include "platform/linux/sdl_window.h"

@@ -10,6 +10,7 @@
 
 #include "app/show.h"
 #include "core/picture_file.h"
+#include "core/texture_levels.h"
 #include "tests/sprite_test_support.h"
 #include "tests/test_support.h"
 

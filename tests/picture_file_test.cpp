@@ -6,7 +6,9 @@
 #include <fstream>
 #include <iterator>
 
+#include "core/picture_decoder.h"
 #include "core/picture_file.h"
+#include "core/texture_levels.h"
 #include "tests/sprite_test_support.h"
 #include "tests/test_support.h"
 

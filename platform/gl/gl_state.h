@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/device.h"
+#include "core/picture_areas.h"
 
 // The fixed-function state the passes set, as the renderers read it at draw time.
 struct RenderStates {
@@ -27,15 +28,11 @@ struct FixedFunctionState {
     D3DMATERIAL9 material{};
 };
 
-// The part of a picture a sprite's quad needs to cover, in texture coordinates:
-// what lies outside is transparent at every mip level the show samples.
-struct TextureArea {
-    float left = 0, top = 0, right = 1, bottom = 1;
-};
-
 struct GlTexture final : Texture {
     unsigned id = 0;
     int levelCount = 1;  // mip levels, the base one included
+    // The part of the picture a sprite's quad needs to cover: what lies outside
+    // is transparent at every mip level the show samples.
     TextureArea visibleArea;
     // A few rectangles, apart, over which it is opaque at every mip level down to 2.
     std::vector<TextureArea> opaqueAreas;

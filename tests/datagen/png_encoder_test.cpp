@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "core/picture_file.h"
+#include "core/picture_decoder.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 
 #include "app/show.h"
 #include "assets/glyph_set.h"
-#include "core/picture_file.h"
+#include "core/texture_levels.h"
 #include "platform/gl/gl_device.h"
 #include "platform/linux/sdl_window.h"
 #include "scene/backdrop_vinyl.h"

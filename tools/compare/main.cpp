@@ -13,7 +13,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "core/picture_file.h"
+#include "core/picture_decoder.h"
 
 int main(int argc, char** argv)
 {
