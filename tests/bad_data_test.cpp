@@ -187,8 +187,10 @@ TEST_P(BadDataFile, IsSaidOnceAndTheShowGoesOnWithoutIt)
         }
         EXPECT_TRUE(opened()) << (plays ? "the music never opened its audio output" : "nothing said") << "\n"
                               << readFile(errors);
+        // SIGTERM ends the show after the frame under way, which on a busy
+        // machine may be the first and slowest; ignored, the show runs 160 s.
         ::kill(show.pid, SIGTERM);
-        EXPECT_EQ(waitForExit(show, 2s), 0) << readFile(errors);
+        EXPECT_EQ(waitForExit(show, 10s), 0) << readFile(errors);
     } else {
         const ChildProcess capture =
             startProgram({programPath("tools/capture/kelpwax-capture").string(), "--at", "60", "-o", "frame.png"},
