@@ -6,7 +6,8 @@
 #   scripts/install-deps.sh --web     also what building the web page needs: emscripten
 #   scripts/install-deps.sh --test    also what the tests need: a virtual X server,
 #                                     clang for the fuzzers, and the Windows and web
-#                                     toolchains with Wine and Chromium to run their builds
+#                                     toolchains with Wine and Chromium to run their builds,
+#                                     and the web page test's npm packages (tests/web)
 # Safe to run again: apt-get skips what is already there.
 set -euo pipefail
 
@@ -29,19 +30,28 @@ if [[ "${1:-}" == "--test" ]]; then
     emscripten nodejs chromium python3 curl
     python3-numpy python3-scipy mpv stress-ng
   )
+  # Debian's nodejs comes without npm; other builds of node bring their own.
+  command -v npm >/dev/null || packages+=(npm)
 fi
 
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
-if ((${#missing[@]} == 0)); then
-  exit 0
+if ((${#missing[@]} > 0)); then
+  sudo=""
+  if [[ $(id -u) -ne 0 ]]; then sudo="sudo"; fi
+  echo "Installing: ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  $sudo apt-get update -q
+  $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
 fi
 
-sudo=""
-if [[ $(id -u) -ne 0 ]]; then sudo="sudo"; fi
-echo "Installing: ${missing[*]}"
-export DEBIAN_FRONTEND=noninteractive
-$sudo apt-get update -q
-$sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
+# The web page test drives Debian's Chromium with puppeteer-core, which fetches
+# no browser of its own. npm ci runs again only when the lock file has changed.
+if [[ "${1:-}" == "--test" ]]; then
+  web_test="$(cd "$(dirname "$0")/../tests/web" && pwd)"
+  if [[ ! "$web_test/node_modules/.package-lock.json" -nt "$web_test/package-lock.json" ]]; then
+    (cd "$web_test" && npm ci --no-audit --no-fund --loglevel=error)
+  fi
+fi

@@ -163,15 +163,12 @@ port=$((20000 + RANDOM % 20000))
 "$root/scripts/serve-web.sh" "$port" >/dev/null 2>&1 &
 server_pid=$!
 for _ in $(seq 50); do curl -fs -o /dev/null "http://127.0.0.1:$port/" && break; sleep 0.1; done
-node --experimental-websocket --no-warnings "$root/tests/web/page_test.mjs" "http://127.0.0.1:$port/" "$frames" \
-  "${web_positions[@]}"
+KELPWAX_WEB_URL="http://127.0.0.1:$port/" KELPWAX_DESKTOP_FRAMES="$frames" KELPWAX_WEB_FRAMES_OUT="$frames" \
+  KELPWAX_WEB_POSITIONS="${web_positions[*]}" KELPWAX_COMPARE="$build/tools/compare/kelpwax-compare" \
+  node --test "$root/tests/web/"
 (cd "$build/data" && SDL_VIDEODRIVER=offscreen "$build/tools/bench/kelpwax-bench" \
   --benchmark_filter=FrameOnGlDevice/840 --benchmark_min_time=2 2>/dev/null |
   sed -n 's/.*fps=\([0-9.]*\).*/     Linux build: \1 frames\/s at beat 210 (FrameOnGlDevice benchmark, hidden window)/p')
-for seconds in "${web_positions[@]}"; do
-  printf '%6s s: ' "$seconds"
-  "$build/tools/compare/kelpwax-compare" "$frames/frame-$(printf '%09.3f' "$seconds").png" "$frames/web-$seconds.png"
-done
 
 step "sanitizer build: the tests and the whole show under AddressSanitizer and UndefinedBehaviorSanitizer"
 sanitize="$root/build-sanitize"

@@ -88,10 +88,17 @@ TEST(FrameLoop, EndsAfterTheFirstFramePastBeat400)
 
 TEST(FrameLoop, DrawsFramesWithoutAllocating)
 {
-    // With the show's data every pass has something to draw.
-    const ScopedWorkingDirectory inData(showDataExists() ? showDataDirectory() : std::filesystem::current_path());
+    // Without the show's data the passes would draw nothing and allocate nothing.
+    ASSERT_TRUE(showDataExists()) << "needs the generated data in " << showDataDirectory()
+                                  << " (the build's kelpwax-data target makes it)";
+    const ScopedWorkingDirectory inData(showDataDirectory());
     SilentDevice device;
     const ShowAssets assets = loadShowAssets(device);
+    ASSERT_NE(assets.submarine.mesh, nullptr);
+    ASSERT_NE(assets.pictures.backdropTexture, nullptr);
+    ASSERT_NE(assets.pictures.vinylTexture, nullptr);
+    ASSERT_NE(assets.pictures.labelTexture, nullptr);
+    ASSERT_NE(assets.glyphTable['A'], nullptr);
     drawFrame(device, assets, BeatClock::fromSeconds(0.0f));
     const long before = allocationCount();
     for (float seconds = 0.0f; seconds < 161.0f; seconds += 0.37f) {
