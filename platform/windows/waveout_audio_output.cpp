@@ -16,9 +16,11 @@
 namespace {
 
 constexpr int kBufferFrames = 1024;
-// About 190 ms queued: under Wine on a machine whose cores are all busy the
-// feeding thread is held up for 100 ms and more, and fewer buffers then run dry.
-constexpr int kBufferCount = 8;
+// About 370 ms queued: under Wine on a machine whose cores are all busy the
+// feeding thread is held up for 100 ms and more at a time, and a slow frame
+// takes 60 ms of the cores it would run on. The clock knows when each buffer
+// plays, so a longer queue costs no accuracy, only a later start.
+constexpr int kBufferCount = 16;
 
 std::int16_t toSample(float value)
 {
@@ -97,6 +99,8 @@ private:
     // Refills each buffer the device has finished with, then waits for the next one to finish.
     void feed()
     {
+        // Ahead of the frame thread and the renderer's, so that drawing never holds the sound up.
+        SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL);
         while (!stopping_) {
             for (int i = 0; i < kBufferCount; ++i) {
                 if (headers_[i].dwFlags & WHDR_DONE) {
