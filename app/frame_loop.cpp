@@ -17,14 +17,31 @@ void PresentationDelay::record(std::chrono::steady_clock::duration clockToScreen
     measured_ = true;
 }
 
+void PresentationDelay::frameStarted(TimePoint clockRead)
+{
+    clockReads_[framesStarted_ % kFramesKept] = clockRead;
+    ++framesStarted_;
+}
+
+void PresentationDelay::presented(const Presentation& latest)
+{
+    if (latest.at == lastScreenTime_ || latest.framesBehind < 0 || latest.framesBehind >= kFramesKept ||
+        static_cast<std::uint64_t>(latest.framesBehind) >= framesStarted_) {
+        return;
+    }
+    lastScreenTime_ = latest.at;
+    const std::uint64_t frame = framesStarted_ - 1 - static_cast<std::uint64_t>(latest.framesBehind);
+    record(latest.at - clockReads_[frame % kFramesKept]);
+}
+
 bool runFrame(Device& device, const ShowAssets& assets, const FrameSources& sources, PresentationDelay& delay)
 {
     const bool stopRequested = sources.drainEvents();
-    const auto clockRead = std::chrono::steady_clock::now();
+    delay.frameStarted(std::chrono::steady_clock::now());
     const BeatClock clock = BeatClock::fromSeconds(sources.positionSeconds() + delay.seconds());
     drawFrame(device, assets, clock);
     if (sources.lastPresentation) {
-        delay.record(sources.lastPresentation() - clockRead);
+        delay.presented(sources.lastPresentation());
     }
     return !showHasEnded(clock) && !stopRequested;
 }

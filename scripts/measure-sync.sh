@@ -5,22 +5,26 @@
 # the music time heard and the music time shown in the recording.
 #   scripts/measure-sync.sh linux [RUNS]       the Linux show, RUNS times (default 1)
 #   scripts/measure-sync.sh windows [RUNS]     the Windows show under Wine (winepulse)
+#   scripts/measure-sync.sh gate               one Linux run that fails (exit 1) on an
+#                                              offset beyond 25 ms either way or any sound gap
 #   scripts/measure-sync.sh calibrate [RUNS]   only the recording chain's own offset
 #   scripts/measure-sync.sh selftest           synthetic recordings of known offset, gap and jump
-# Each run first plays a reference video through mpv, whose colour is the
-# show's background as a pure function of the music it plays: what that run
-# measures is the chain's own offset, subtracted from the show's. Prints one
-# JSON line a run: offset (mean and sd over 4 s windows, positive when the
-# picture is late), frames a second on screen, sound gaps and jumps. Judges
-# music time 34-72 s, where the kick lands on every beat. Set BUSY=2 to keep
-# both cores busy (stress-ng) while the show runs.
-# KEEP_SCRATCH=1 keeps the recordings (their folder is not removed).
+# Each run's recording first holds a reference video played by mpv, whose
+# colour is the show's background as a pure function of the music it plays,
+# then the show: what the reference measures is the chain's own offset in that
+# very recording, subtracted from the show's. Prints one JSON line a run:
+# offset (mean and sd over 4 s windows, positive when the picture is late),
+# frames a second on screen, sound gaps and jumps, and the chain's offset
+# (bias_ms). Judges music time 34-72 s, where the kick lands on every beat.
+# Set BUSY=2 to keep both cores busy (stress-ng) while the show runs.
+# KEEP_SCRATCH=1 keeps the recordings (their folder is not removed);
+# XVFB_DISPLAY=:N picks the virtual screen's number (default: one at random).
 # Needs a host build with its data (build/, or KELPWAX_BUILD); the Windows show
-# needs scripts/build-windows.sh first.
+# needs scripts/build-windows.sh first (or KELPWAX_WINDOWS_EXE, another build's program).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${KELPWAX_BUILD:-$root/build}"
-target=${1:?"usage: $0 linux|windows|calibrate [RUNS] | selftest"}
+target=${1:?"usage: $0 linux|windows|calibrate [RUNS] | gate | selftest"}
 runs=${2:-1}
 analysis=(/usr/bin/python3 "$root/tools/sync/sync_analysis.py")
 music="$build/data/quirn.ogg"
@@ -30,12 +34,28 @@ if [[ $target == selftest ]]; then
   exec "${analysis[@]}" selftest "$music"
 fi
 
+case $target in
+  linux | windows | calibrate) ;;
+  gate) runs=1 ;;
+  *) echo "measure-sync: unknown target $target: use linux, windows, gate, calibrate or selftest" >&2; exit 2 ;;
+esac
+windows_exe="${KELPWAX_WINDOWS_EXE:-$root/build-windows/platform/windows/kelpwax.exe}"
+if [[ $target == windows && ! -f "$windows_exe" ]]; then
+  echo "measure-sync: no $windows_exe: build it first (scripts/build-windows.sh)" >&2
+  exit 1
+fi
+
 scratch=$(mktemp -d)
 # shellcheck source=tests/null_sink_daemon.sh
 source "$root/tests/null_sink_daemon.sh"
-xvfb_pid="" player_pid="" busy_pid=""
+export WINEPREFIX="$root/build-windows/wine-prefix" WINEDEBUG=-all
+xvfb_pid="" player_pid="" busy_pid="" recorder_pid="" silence_pid=""
 cleanup() {
-  for pid in "$player_pid" "$busy_pid" "$daemon_pid" "$xvfb_pid"; do
+  for pid in "$recorder_pid" "$player_pid" "$busy_pid" "$silence_pid"; do
+    if [[ -n "$pid" ]]; then kill "$pid" 2>/dev/null || true; fi
+  done
+  if [[ $target == windows ]]; then wineserver -k 2>/dev/null || true; fi
+  for pid in "$daemon_pid" "$xvfb_pid"; do
     if [[ -n "$pid" ]]; then kill "$pid" 2>/dev/null || true; fi
   done
   wait 2>/dev/null || true
@@ -43,64 +63,104 @@ cleanup() {
 }
 trap cleanup EXIT
 
-display=":$((200 + RANDOM % 100))"
+display="${XVFB_DISPLAY:-:$((200 + RANDOM % 100))}"
 Xvfb "$display" -screen 0 1280x720x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb_pid=$!
 for _ in $(seq 50); do [[ -e "/tmp/.X11-unix/X${display#:}" ]] && break; sleep 0.1; done
 export DISPLAY="$display"
 start_daemon
+# An idle sink's monitor delivers its sound in fits; a silent stream keeps it
+# running at its pace between the reference and the show.
+pacat --raw --device=show --format=s16le --rate=44100 --channels=2 </dev/zero &
+silence_pid=$!
 
 # The top of the picture, above the scroll texts: there the backdrop lets about
 # a third of the background colour through, and little else moves.
 strip=(-video_size 700x40 -i "$display+300,0")
 
-# Records the strip and the sink for SECONDS into FILE while the player runs.
+# Records the strip and the sink for SECONDS into FILE, in the background.
 # Each input is limited by itself: an output limit would count from the epoch,
-# as -copyts keeps both inputs' wall-clock stamps.
-record() {
+# as -copyts keeps both inputs' wall-clock stamps (seconds since 1970).
+start_recording() {
   ffmpeg -v error -y -thread_queue_size 1024 -f x11grab -framerate 60 -t "$1" "${strip[@]}" \
     -thread_queue_size 1024 -f pulse -sample_rate 44100 -channels 2 -t "$1" -i show.monitor \
-    -copyts -map 0:v -map 1:a -c:v rawvideo -c:a pcm_s16le "$2"
+    -copyts -map 0:v -map 1:a -c:v rawvideo -c:a pcm_s16le "$2" &
+  recorder_pid=$!
 }
 
-# The chain's own offset, from the reference video: prints the offset in ms.
-calibrate() {
+finish_recording() {
+  wait "$recorder_pid"
+  recorder_pid=""
+}
+
+# Plays the reference video to its end: the chain's own offset is what it measures.
+play_reference() {
   [[ -f "$scratch/reference.nut" ]] || "${analysis[@]}" reference "$music" "$scratch/reference.nut"
   mpv --no-config --really-quiet --vo=x11 --ao=pulse --audio-device=pulse/show --geometry=1280x720+0+0 \
-    --no-border --keepaspect=no --no-osc "$scratch/reference.nut" &
-  player_pid=$!
-  record 44 "$scratch/calibration.nut"
-  wait "$player_pid" || true
-  player_pid=""
-  "${analysis[@]}" analyse "$scratch/calibration.nut" "$music" | tee "$scratch/calibration.json" >&2
-  /usr/bin/python3 -c 'import json, sys; print(json.load(open(sys.argv[1]))["offset_ms"])' "$scratch/calibration.json"
+    --no-border --keepaspect=no --no-osc "$scratch/reference.nut" || true
 }
 
 start_show() {
   case $target in
-    linux) (cd "$build/data" && SDL_AUDIODRIVER=pulseaudio exec "$build/kelpwax" 2>/dev/null) & ;;
-    windows)
-      (cd "$build/data" && WINEPREFIX="$root/build-windows/wine-prefix" WINEDEBUG=-all \
-        exec wine "$root/build-windows/platform/windows/kelpwax.exe" 2>/dev/null) & ;;
-    *) echo "measure-sync: unknown target $target" >&2; exit 2 ;;
+    linux | gate) (cd "$build/data" && SDL_AUDIODRIVER=pulseaudio exec "$build/kelpwax" 2>/dev/null) & ;;
+    windows) (cd "$build/data" && exec wine "$windows_exe" 2>/dev/null) & ;;
   esac
   player_pid=$!
 }
 
-for run in $(seq "$runs"); do
-  bias=$(calibrate)
-  echo "run $run: the recording chain's own offset is $bias ms" >&2
-  [[ $target == calibrate ]] && continue
-  if [[ -n "${BUSY:-}" ]]; then
-    stress-ng --cpu "$BUSY" --quiet &
-    busy_pid=$!
-  fi
-  start_show
-  # Loading takes a few seconds before the music starts; 85 s covers music time 34-72 s.
-  record 85 "$scratch/show.nut"
+stop_show() {
   kill "$player_pid" 2>/dev/null || true
   wait "$player_pid" 2>/dev/null || true
   player_pid=""
+}
+
+# The reference plays 46 s; the show takes a few seconds to load (Wine more, the
+# first time it sets up its prefix, which it does before the recording starts)
+# and 72 s of music after that.
+if [[ $target == windows ]]; then wineboot --init >/dev/null 2>&1; fi
+reference_seconds=48
+show_seconds=85
+[[ $target == windows ]] && show_seconds=100
+[[ $target == calibrate ]] && show_seconds=0
+
+failed=0
+for run in $(seq "$runs"); do
+  recording="$scratch/run$run.nut"
+  start_recording $((reference_seconds + show_seconds)) "$recording"
+  play_reference
+  seam=$(date +%s.%N)
+  if [[ $target != calibrate ]]; then
+    if [[ -n "${BUSY:-}" ]]; then
+      stress-ng --cpu "$BUSY" --quiet &
+      busy_pid=$!
+    fi
+    start_show
+  fi
+  finish_recording
+  [[ $target == calibrate ]] || stop_show
   if [[ -n "$busy_pid" ]]; then kill "$busy_pid"; wait "$busy_pid" 2>/dev/null || true; busy_pid=""; fi
-  "${analysis[@]}" analyse "$scratch/show.nut" "$music" --bias "$bias"
+  "${analysis[@]}" analyse "$recording" "$music" --wall-to "$seam" >"$scratch/calibration.json"
+  bias=$(/usr/bin/python3 -c 'import json, sys; print(json.load(open(sys.argv[1]))["offset_ms"])' \
+    "$scratch/calibration.json")
+  if [[ $target == calibrate ]]; then
+    cat "$scratch/calibration.json"
+    continue
+  fi
+  echo "run $run: the recording chain's own offset is $bias ms: $(cat "$scratch/calibration.json")" >&2
+  "${analysis[@]}" analyse "$recording" "$music" --bias "$bias" --wall-from "$seam" | tee "$scratch/show.json"
+  if [[ $target == gate ]]; then
+    /usr/bin/python3 - "$scratch/show.json" <<'JUDGE' || failed=1
+import json, sys
+result = json.load(open(sys.argv[1]))
+faults = []
+if result["offset_ms"] is None or abs(result["offset_ms"]) > 25:
+    faults.append(f"the picture is {result['offset_ms']} ms from the sound (at most 25 ms either way)")
+if result["gaps_ms"]:
+    faults.append(f"the sound has gaps of {result['gaps_ms']} ms")
+for fault in faults:
+    print(f"FAIL: {fault}")
+sys.exit(1 if faults else 0)
+JUDGE
+  fi
 done
+exit "$failed"

@@ -123,6 +123,34 @@ TEST(Frame, PresentationDelayFollowsRecentFramesAndLeavesOutHeldUpOnes)
     EXPECT_NEAR(delay.seconds(), 0.010f, 0.0001f);
 }
 
+// A device that queues one frame ahead tells of each frame reaching the screen
+// only while the next is presented: the delay is that frame's own, from its own
+// clock reading, and a presentation told of twice counts once.
+TEST(Frame, PresentationDelayMatchesEachPresentationWithItsOwnFrame)
+{
+    using std::chrono::milliseconds;
+    const std::chrono::steady_clock::time_point start{std::chrono::seconds(100)};
+    PresentationDelay delay;
+    delay.frameStarted(start);
+    delay.presented({});          // nothing on screen yet
+    delay.presented({start, 1});  // behind by more frames than were drawn
+    EXPECT_EQ(delay.seconds(), 0.0f);
+    for (int frame = 1; frame < 6; ++frame) {
+        const auto clockRead = start + frame * milliseconds(30);
+        delay.frameStarted(clockRead);
+        // The frame before, which read the clock 30 ms before this one, reached the screen 50 ms after its reading.
+        const Presentation previousShown{clockRead + milliseconds(20), 1};
+        delay.presented(previousShown);
+        EXPECT_FLOAT_EQ(delay.seconds(), 0.050f) << "frame " << frame;
+        delay.presented(previousShown);
+    }
+    delay.frameStarted(start + milliseconds(400));
+    delay.presented({start + milliseconds(420), 4});  // no longer kept
+    EXPECT_FLOAT_EQ(delay.seconds(), 0.050f);
+    delay.presented({start + milliseconds(410), 0});
+    EXPECT_NEAR(delay.seconds(), 0.050f + 0.1f * (0.010f - 0.050f), 1e-6f);
+}
+
 TEST(Frame, EachFrameShowsTheMusicAsHeardWhenItReachesTheScreen)
 {
     RecordingDevice device;
@@ -134,7 +162,9 @@ TEST(Frame, EachFrameShowsTheMusicAsHeardWhenItReachesTheScreen)
                                    clockRead = std::chrono::steady_clock::now();
                                    return 60.0f;
                                },
-                               [&] { return clockRead + std::chrono::milliseconds(40); }};
+                               [&] {
+                                   return Presentation{clockRead + std::chrono::milliseconds(40), 0};
+                               }};
     PresentationDelay delay;
     runFrame(device, assets, sources, delay);
     device.takeCalls();

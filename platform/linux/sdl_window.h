@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "core/presentation.h"
 #include "platform/gl/gl_device.h"
 
 enum class WindowMode {
@@ -31,8 +32,8 @@ public:
     bool keepsAspect() const override { return keepsAspect_; }
     bool hasDepthAndStencil() const override { return hasDepthAndStencil_; }
     void swapBuffers() override;
-    // When the last swap put a frame on the screen, before any wait for the next refresh.
-    std::chrono::steady_clock::time_point lastPresentation() const { return lastPresentation_; }
+    // When the last swap put its frame on the screen, before any wait for the next refresh.
+    Presentation lastPresentation() const { return {lastPresentation_, 0}; }
 
 private:
     Window() = default;

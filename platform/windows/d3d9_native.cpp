@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 
@@ -67,6 +68,17 @@ D3DTRANSFORMSTATETYPE transformOfSlot(int slot)
 
 const D3DMATRIX kIdentity = {{{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}}};
 
+// Waits until the device has carried out every call given before the query
+// was issued, or is lost. It yields at first, as a frame is usually nearly
+// done, then sleeps, so that a long wait leaves the cores to the renderer.
+void waitFor(IDirect3DQuery9* query)
+{
+    const auto start = std::chrono::steady_clock::now();
+    while (query->GetData(nullptr, 0, D3DGETDATA_FLUSH) == S_FALSE) {
+        Sleep(std::chrono::steady_clock::now() - start < std::chrono::milliseconds(1) ? 0 : 1);
+    }
+}
+
 }  // namespace
 
 struct NativeTexture {
@@ -101,8 +113,18 @@ struct D3d9Native::State {
     std::vector<std::unique_ptr<NativeMesh>> meshes;
     std::vector<WORD> spriteIndices;
 
+    // An event query after each of the last two frames presented, used in turn.
+    struct FrameQuery {
+        IDirect3DQuery9* query = nullptr;
+        bool issued = false;
+    };
+    std::array<FrameQuery, 2> frameQueries;
+    std::size_t framesPresented = 0;
+    std::chrono::steady_clock::time_point previousFrameShown{};
+
     ~State()
     {
+        releaseFrameQueries();
         for (auto& mesh : meshes) {
             release(mesh->vertices);
             release(mesh->indices);
@@ -113,6 +135,14 @@ struct D3d9Native::State {
         // Releasing a full-screen device gives the desktop its display mode back.
         release(device);
         release(direct3d);
+    }
+
+    void releaseFrameQueries()
+    {
+        for (FrameQuery& frame : frameQueries) {
+            release(frame.query);
+            frame.issued = false;
+        }
     }
 
     // Meshes carry no texture or vertex colour: stage 0 passes the lit colour through.
@@ -209,11 +239,33 @@ void D3d9Native::present()
     }
     if (state.device->Present(nullptr, nullptr, nullptr, nullptr) == D3DERR_DEVICELOST) {
         state.lost = true;
+        return;
     }
+    // Drawing goes on while this frame is carried out, but not past it: the
+    // frame before must have reached the screen first. A deeper queue shows
+    // every frame later than its play position by the frames queued before it.
+    State::FrameQuery& current = state.frameQueries[state.framesPresented % 2];
+    State::FrameQuery& previous = state.frameQueries[(state.framesPresented + 1) % 2];
+    ++state.framesPresented;
+    if (current.query || SUCCEEDED(state.device->CreateQuery(D3DQUERYTYPE_EVENT, &current.query))) {
+        current.query->Issue(D3DISSUE_END);
+        current.issued = true;
+    }
+    if (previous.issued) {
+        waitFor(previous.query);
+        previous.issued = false;
+        state.previousFrameShown = std::chrono::steady_clock::now();
+    }
+}
+
+std::chrono::steady_clock::time_point D3d9Native::previousFrameShown() const
+{
+    return state_->previousFrameShown;
 }
 
 bool D3d9Native::reset()
 {
+    state_->releaseFrameQueries();  // a reset device knows nothing of the frames before
     D3DPRESENT_PARAMETERS parameters = state_->parameters;
     if (FAILED(state_->device->Reset(&parameters))) {
         return false;
@@ -448,9 +500,7 @@ void D3d9Native::finish()
         return;
     }
     query->Issue(D3DISSUE_END);
-    while (query->GetData(nullptr, 0, D3DGETDATA_FLUSH) == S_FALSE) {
-        Sleep(0);
-    }
+    waitFor(query);
     query->Release();
 }
 

@@ -143,5 +143,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
     setBlendFactors(device);
 
     return runFrameLoop(device, assets,
-                        {[&] { return window->drainEvents(); }, [&] { return music->positionSeconds(); }});
+                        {[&] { return window->drainEvents(); }, [&] { return music->positionSeconds(); },
+                         [&] { return device.lastPresentation(); }});
 }

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <thread>
@@ -15,9 +16,11 @@
 namespace {
 
 constexpr int kBufferFrames = 1024;
-// About 190 ms queued: under Wine on a machine whose cores are all busy the
-// feeding thread is held up for 100 ms and more, and fewer buffers then run dry.
-constexpr int kBufferCount = 8;
+// About 370 ms queued: under Wine on a machine whose cores are all busy the
+// feeding thread is held up for 100 ms and more at a time, and a slow frame
+// takes 60 ms of the cores it would run on. The clock knows when each buffer
+// plays, so a longer queue costs no accuracy, only a later start.
+constexpr int kBufferCount = 16;
 
 std::int16_t toSample(float value)
 {
@@ -26,8 +29,8 @@ std::int16_t toSample(float value)
 
 class WaveOutAudioOutput final : public AudioOutput {
 public:
-    WaveOutAudioOutput(HWAVEOUT device, HANDLE bufferDone, AudioSource& source)
-        : device_(device), bufferDone_(bufferDone), source_(source), stereo_(2 * kBufferFrames)
+    WaveOutAudioOutput(HWAVEOUT device, HANDLE bufferDone, int sampleRate, AudioSource& source)
+        : device_(device), bufferDone_(bufferDone), sampleRate_(sampleRate), source_(source), stereo_(2 * kBufferFrames)
     {
         for (int i = 0; i < kBufferCount; ++i) {
             samples_[i].resize(2 * kBufferFrames);
@@ -59,8 +62,9 @@ public:
         feeder_ = std::thread([this] { feed(); });
     }
 
-    // A new buffer is heard after every buffer queued before it.
-    int latencyFrames() const override { return kBufferCount * kBufferFrames; }
+    // Each buffer says when it starts to play, after what is queued ahead of it.
+    int latencyFrames() const override { return 0; }
+    std::chrono::steady_clock::time_point pullTime() const override { return pullTime_; }
 
     // A device that goes away (unplugged, the default changed, its driver
     // gone) refuses new buffers, or stops handing them back: the play
@@ -77,12 +81,32 @@ public:
     }
 
 private:
+    // Frames handed to the device and not yet played: from the device's play
+    // position where it tells it in samples, else whole buffers not yet done.
+    std::int64_t framesQueued() const
+    {
+        MMTIME time{};
+        time.wType = TIME_SAMPLES;
+        if (waveOutGetPosition(device_, &time, sizeof time) == MMSYSERR_NOERROR && time.wType == TIME_SAMPLES) {
+            // The position is a 32-bit count that wraps after a day at 44100 Hz.
+            const auto queued = static_cast<DWORD>(static_cast<DWORD>(framesWritten_) - time.u.sample);
+            return std::min<std::int64_t>(queued, kBufferCount * kBufferFrames);
+        }
+        return kBufferFrames * std::count_if(headers_.begin(), headers_.end(),
+                                             [](const WAVEHDR& header) { return !(header.dwFlags & WHDR_DONE); });
+    }
+
     // Refills each buffer the device has finished with, then waits for the next one to finish.
     void feed()
     {
+        // Ahead of the frame thread and the renderer's, so that drawing never holds the sound up.
+        SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL);
         while (!stopping_) {
             for (int i = 0; i < kBufferCount; ++i) {
                 if (headers_[i].dwFlags & WHDR_DONE) {
+                    pullTime_ = std::chrono::steady_clock::now() +
+                                std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                    std::chrono::duration<double>(static_cast<double>(framesQueued()) / sampleRate_));
                     source_.fill(stereo_.data(), kBufferFrames);
                     std::transform(stereo_.begin(), stereo_.end(), samples_[i].begin(), toSample);
                     headers_[i].dwFlags &= ~WHDR_DONE;
@@ -91,6 +115,7 @@ private:
                         writeError_ = result;
                         return;
                     }
+                    framesWritten_ += kBufferFrames;
                 }
             }
             WaitForSingleObject(bufferDone_, INFINITE);
@@ -99,12 +124,15 @@ private:
 
     HWAVEOUT device_;
     HANDLE bufferDone_;
+    int sampleRate_;
     AudioSource& source_;
     std::vector<float> stereo_;
     std::array<std::vector<std::int16_t>, kBufferCount> samples_;
     std::array<WAVEHDR, kBufferCount> headers_;
     std::atomic<bool> stopping_ = false;
     std::atomic<MMRESULT> writeError_ = MMSYSERR_NOERROR;
+    std::int64_t framesWritten_ = 0;  // feeder thread only, as is pullTime_
+    std::chrono::steady_clock::time_point pullTime_{};
     std::thread feeder_;
 };
 
@@ -131,5 +159,5 @@ std::unique_ptr<AudioOutput> openWaveOutAudioOutput(int sampleRate, AudioSource&
         CloseHandle(bufferDone);
         return nullptr;
     }
-    return std::make_unique<WaveOutAudioOutput>(device, bufferDone, source);
+    return std::make_unique<WaveOutAudioOutput>(device, bufferDone, sampleRate, source);
 }

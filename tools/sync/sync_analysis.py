@@ -8,7 +8,7 @@ the music time heard at each moment; the background's colour, a pure function
 of the play position, gives the music time shown. The offset is the music time
 heard minus the music time shown: positive means the picture is late.
 
-    sync_analysis.py analyse RECORDING MUSIC [--from S] [--to S] [--bias MS]
+    sync_analysis.py analyse RECORDING MUSIC [--from S] [--to S] [--bias MS] [--wall-from T] [--wall-to T]
     sync_analysis.py reference MUSIC OUTPUT [--from S] [--to S]
     sync_analysis.py selftest MUSIC
 
@@ -203,8 +203,14 @@ def shown_frame_rate(frame_times, colours):
     return float(np.count_nonzero(changed) / span) if span > 0 else 0.0
 
 
-def analyse(recording, music_samples, start_music, stop_music, bias_ms=0.0):
+def analyse(recording, music_samples, start_music, stop_music, bias_ms=0.0, wall_from=-np.inf, wall_to=np.inf):
+    """Judges the part of the recording between these wall times, which may hold something else before or after."""
     frame_times, colours, sound_clock, sound = read_recording(recording)
+    within = (frame_times >= wall_from) & (frame_times <= wall_to)
+    if np.count_nonzero(within) < 2:
+        raise SystemExit(f"sync_analysis: no picture between wall times {wall_from} and {wall_to} "
+                         f"(the recording runs {frame_times[0]:.2f}–{frame_times[-1]:.2f})")
+    frame_times, colours = frame_times[within], colours[within]
     all_times, all_lags = sound_lags(sound_clock, sound, music_samples, frame_times[0], frame_times[-1])
     if len(all_lags) == 0:
         raise SystemExit("sync_analysis: the recorded sound matches no part of the music: was anything playing?")
@@ -314,7 +320,26 @@ def selftest(music_path):
             print(f"{'ok  ' if good else 'FAIL'} picture {case['picture_delay'] * 1000:+.0f} ms late at "
                   f"{case['frame_rate']:.0f} frames/s, gaps {expected_gaps} ms, jumps {expected_jumps} ms: "
                   f"expected offset {expected:+.1f} ms, got {json.dumps(result)}")
+        failures += not selftest_reference_and_show_in_one_recording(music, Path(scratch, "both.nut"))
     return 1 if failures else 0
+
+
+def selftest_reference_and_show_in_one_recording(music, recording):
+    """The reference video and then the show in one recording, each judged between its own wall times:
+    the show's offset less the reference's is the show's own delay."""
+    (rate, reference_colours, sound_late, reference_sound), reference_age = synthetic_show(music, 0.0, 60.0)
+    (_, show_colours, _, show_sound), show_age = synthetic_show(music, 0.040, 30.0)
+    seam = len(reference_colours) / rate
+    between = np.zeros(int(sound_late * SAMPLE_RATE))
+    write_recording(recording, rate, np.concatenate([reference_colours, show_colours]), sound_late,
+                    np.concatenate([reference_sound, between, show_sound]))
+    bias = analyse(recording, music, 34.0, 50.0, wall_to=seam)
+    show = analyse(recording, music, 34.0, 50.0, bias["offset_ms"], wall_from=seam)
+    expected = (show_age - reference_age) * 1000
+    good = abs(show["offset_ms"] - expected) < 2.0 and not show["gaps_ms"] and not show["jumps_ms"]
+    print(f"{'ok  ' if good else 'FAIL'} reference, then a picture 40 ms late at 30 frames/s, in one recording: "
+          f"expected offset {expected:+.1f} ms less the reference's, got {json.dumps(show)}")
+    return good
 
 
 def reference(music_path, output, start, stop, frame_rate=60):
@@ -341,6 +366,8 @@ def main():
     run.add_argument("--from", dest="start", type=float, default=34.0, help="first music second to judge")
     run.add_argument("--to", dest="stop", type=float, default=72.0, help="last music second to judge")
     run.add_argument("--bias", type=float, default=0.0, help="the recording chain's own offset in ms, subtracted")
+    run.add_argument("--wall-from", type=float, default=-np.inf, help="judge only from this wall time (seconds)")
+    run.add_argument("--wall-to", type=float, default=np.inf, help="judge only up to this wall time (seconds)")
     make = commands.add_parser("reference", help="the calibration video for a media player")
     make.add_argument("music")
     make.add_argument("output")
@@ -352,7 +379,7 @@ def main():
 
     if arguments.command == "analyse":
         result = analyse(arguments.recording, decode_music(arguments.music), arguments.start, arguments.stop,
-                         arguments.bias)
+                         arguments.bias, arguments.wall_from, arguments.wall_to)
         print(json.dumps(result))
         return 0
     if arguments.command == "reference":
