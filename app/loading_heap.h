@@ -4,8 +4,10 @@
 // their mip levels and the textures they are copied into. In 4 KiB pages that
 // is tens of thousands of page faults; in 2 MiB pages it is a few hundred.
 // Nothing is touched until it is used. Ending it puts every allocator setting
-// it changed back to the allocator's default and gives back what loading left
-// free. Only glibc's allocator is tuned; elsewhere this does nothing.
+// it changed back to glibc's default and gives back what loading left free.
+// glibc settles its limit on arenas once, when a thread first needs one, so the
+// threads that started while loading go on sharing the one heap even after the
+// limit is put back. Only glibc's allocator is tuned; elsewhere this does nothing.
 #pragma once
 
 #include <cstddef>
@@ -18,10 +20,12 @@ public:
     LoadingHeap& operator=(const LoadingHeap&) = delete;
 };
 
-// Loading at its peak holds each picture twice, decoded and as a texture, and
-// each with its mip levels, which add a third.
+// What loading a square picture of this side takes at its peak: the decoded
+// pixels with their mip levels (a third more), the texture's copy of both, and
+// the inflated file data the pixels are decoded from (about as big as they are).
 constexpr std::size_t pictureLoadingBytes(int side)
 {
-    const std::size_t levelZero = static_cast<std::size_t>(side) * static_cast<std::size_t>(side) * 4;
-    return 2 * (levelZero + levelZero / 3);
+    const std::size_t pixels = static_cast<std::size_t>(side) * static_cast<std::size_t>(side) * 4;
+    const std::size_t withMipLevels = pixels + pixels / 3;
+    return 2 * withMipLevels + pixels;
 }
