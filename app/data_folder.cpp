@@ -2,10 +2,12 @@
 
 #include <cstdio>
 
+#include "assets/show_data_files.h"
+
 bool holdsShowData(const std::filesystem::path& folder)
 {
     std::error_code ignored;
-    for (const char* file : {"quirn.ogg", "underwater.png", "vinyl.png", "vinyllabel.png", "submarine1_lowerpoly.x"}) {
+    for (const char* file : {kMusicFile, kBackdropPictureFile, kVinylPictureFile, kLabelPictureFile, kModelFile}) {
         if (std::filesystem::exists(folder / file, ignored)) {
             return true;
         }

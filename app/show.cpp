@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/data_folder.h"
+#include "assets/show_data_files.h"
 #include "scene/background_pulse.h"
 #include "scene/cube_chain.h"
 #include "scene/light_camera.h"
@@ -69,7 +70,7 @@ ShowAssets loadShowAssets(Device& device, PictureDecoding& pictures, const While
     reportMissingDataFolder();
     ShowAssets assets;
     assets.cubeMesh = createCubeMesh(device);
-    assets.submarine = loadSubmarineModel(device, "submarine1_lowerpoly.x");
+    assets.submarine = loadSubmarineModel(device, kModelFile);
     if (whileLoading) {
         whileLoading();
     }

@@ -13,24 +13,6 @@ constexpr int kTriedGlyphCount = 256 - kFirstGlyphCode;
 
 }  // namespace
 
-// A lower-case letter is doubled ("./font/aa.png") so that it never names the
-// same file as its capital, even where file names ignore case. Three characters
-// that file names cannot hold come from fixed names in the data directory.
-std::string glyphFileName(int code)
-{
-    switch (code) {
-    case '/': return "./data/slash.png";
-    case ':': return "./data/colon.png";
-    case '?': return "./data/question.png";
-    }
-    std::string name = "./font/";
-    name += static_cast<char>(code);
-    if (code >= 'a' && code <= 'z') {
-        name += static_cast<char>(code);
-    }
-    return name + ".png";
-}
-
 std::vector<std::string> glyphFileNames()
 {
     std::vector<std::string> names;

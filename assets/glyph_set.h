@@ -5,16 +5,11 @@
 #include <string>
 #include <vector>
 
+#include "assets/show_data_files.h"
 #include "core/device.h"
 #include "core/picture_file.h"
 
 using GlyphTable = std::array<const Texture*, 256>;
-
-// Codes up to the space have no picture; no file is tried for them.
-constexpr int kFirstGlyphCode = 33;
-
-// Where a character's glyph picture is, relative to the working directory.
-std::string glyphFileName(int code);
 
 // Every file loadGlyphSet tries, in code order.
 std::vector<std::string> glyphFileNames();

@@ -2,11 +2,12 @@
 
 #include <cstdio>
 
+#include "assets/show_data_files.h"
 #include "core/picture_file.h"
 
 std::vector<std::string> spritePictureFileNames()
 {
-    return {"vinyllabel.png", "vinyl.png", "underwater.png"};
+    return {kLabelPictureFile, kVinylPictureFile, kBackdropPictureFile};
 }
 
 SpritePictures loadSpritePictures(Device& device, PictureDecoding& decoding, const WhileLoading& whileLoading)

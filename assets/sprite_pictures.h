@@ -1,5 +1,5 @@
-// The three pictures of the backdrop and record pass: "underwater.png",
-// "vinyl.png" and "vinyllabel.png" from the working directory.
+// The three pictures of the backdrop and record pass, from the working directory
+// (their names are in assets/show_data_files.h).
 #pragma once
 
 #include <string>

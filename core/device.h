@@ -1,7 +1,10 @@
-// The display device the passes draw through. Two implementations sit beside
-// this file: the OpenGL device that shows the picture, and the recording device
-// that writes down every call (for tests and the trace tool). Resources are made
-// at start-up, owned by the device and live until it is destroyed.
+// The display device the passes draw through, with the calls and meanings of a
+// Direct3D 9 device. Every target draws through it: the OpenGL device on Linux
+// and the web (platform/gl/gl_device.h), the Direct3D 9 device on Windows
+// (platform/windows/d3d9_device.h), and the recording device that writes down
+// every call for the tests and the trace tool (core/recording_device.h). All of
+// them take the same calls in the same order, and the two that draw give the same picture.
+// Resources are made at start-up, owned by the device and live until it is destroyed.
 #pragma once
 
 #include <cstdint>

@@ -47,6 +47,8 @@ void drawCubeChain(Device& device, const Mesh* cubeMesh, const BeatClock& clock)
         sceneMaterial.Power = 5.0f;
         device.SetMaterial(sceneMaterial);
 
+        // The transform and material above are set before the cubes appear too, and the grey material
+        // below ends every frame: the show's sequence of device calls is the same on every frame.
         if (clock.beatIndex >= kCubesFirstBeat && cubeMesh) {
             device.DrawSubset(*cubeMesh, 0);
         }

@@ -2,6 +2,13 @@
 
 #include "core/d3dx_math.h"
 
+namespace {
+
+// The target's width over its height: 16:9.
+constexpr float kTargetAspect = static_cast<float>(kTargetWidth) / kTargetHeight;
+
+}  // namespace
+
 void setLightAndCamera(Device& device, const BeatClock& clock)
 {
     D3DLIGHT9 sceneLight{};
@@ -28,7 +35,7 @@ void setLightAndCamera(Device& device, const BeatClock& clock)
 
     // The eye at (0, 0, −2) looking along +z.
     const D3DXMATRIX view = D3DXMatrixTranslation(0.0f, 0.0f, 2.0f);
-    const D3DXMATRIX projection = D3DXMatrixPerspectiveFovLH(1.0f, 16.0f / 9.0f, 0.1f, 100.0f);
+    const D3DXMATRIX projection = D3DXMatrixPerspectiveFovLH(1.0f, kTargetAspect, 0.1f, 100.0f);
     device.SetTransform(D3DTS_VIEW, view);
     device.SetTransform(D3DTS_PROJECTION, projection);
 }

@@ -2,20 +2,21 @@
 
 #include <cmath>
 
+#include "assets/show_data_files.h"
 #include "scene/scroll_texts.h"
 #include "scene/sprite_pass.h"
 
 namespace {
 
-constexpr D3DXVECTOR3 kGlyphCentre = {64, 64, 0};
+constexpr D3DXVECTOR3 kGlyphCentre = {kGlyphPictureSize / 2, kGlyphPictureSize / 2, 0};
 constexpr float kGlyphScaling = 1.5f;
 
 struct ScrollLine {
     std::string_view text;
-    float phase;  // w
-    float baseY;
-    float waveFactor;  // on x
-    float drift;
+    float phase;       // the line's scroll: 112.5 px to the left per unit, and the glyphs' spacing wobbles with it
+    float baseY;       // the height the line waves about
+    float waveFactor;  // how tightly the line waves along x
+    float drift;       // how far the wave has travelled along the line
 };
 
 // Every character takes its advance, drawn or not. The arithmetic is single
@@ -23,7 +24,7 @@ struct ScrollLine {
 // precision, so its rounding builds up along the line.
 void walkLine(Device& device, const GlyphTable& glyphTable, const ScrollLine& line)
 {
-    float x = static_cast<float>(1280 - 112.5 * line.phase);
+    float x = static_cast<float>(kTargetWidth - 112.5 * line.phase);
     int k = 1;
     for (const char character : line.text) {
         x = x + 10 * std::sin(0.5f * static_cast<float>(k) + line.phase) + 120;

@@ -26,6 +26,7 @@ void drawSubmarine(Device& device, const SubmarineModel& submarine, const BeatCl
     const double alongPath = 1.5 - cruisePhase;
     world = D3DXMatrixMultiply(
         world, D3DXMatrixTranslation(static_cast<float>(alongPath * 2.25), static_cast<float>(alongPath * 0.5), 0.0f));
+    // Set before the submarine appears too: the show's sequence of device calls is the same on every frame.
     device.SetTransform(D3DTS_WORLD, world);
 
     if (clock.beatIndex < kSubmarineFirstBeat) {

@@ -309,7 +309,7 @@ TEST_F(GlSpriteTest, SpritesHiddenByOpaqueOnesLookAsIfDrawnOneByOne)
 // A hidden window of the target's size whose back buffer is read just before each swap.
 class BackBufferReader final : public PresentSurface {
 public:
-    explicit BackBufferReader(Window& window) : window_(window) {}
+    explicit BackBufferReader(SdlWindow& window) : window_(window) {}
     void drawableSize(int& width, int& height) const override { window_.drawableSize(width, height); }
     bool keepsAspect() const override { return false; }
     bool hasDepthAndStencil() const override { return window_.hasDepthAndStencil(); }
@@ -325,7 +325,7 @@ public:
     std::vector<std::uint8_t> bottomUp;
 
 private:
-    Window& window_;
+    SdlWindow& window_;
 };
 
 // A window of the target's size is drawn into directly, with a depth buffer

@@ -18,7 +18,7 @@ protected:
     {
         setenv("SDL_VIDEODRIVER", "offscreen", 0);
         std::string error;
-        window_ = Window::open(WindowMode::hidden, error);
+        window_ = SdlWindow::open(WindowMode::hidden, error);
     }
     static void TearDownTestSuite() { window_.reset(); }
     void SetUp() override
@@ -34,5 +34,5 @@ protected:
         }
     }
 
-    static inline std::unique_ptr<Window> window_;
+    static inline std::unique_ptr<SdlWindow> window_;
 };

@@ -24,7 +24,7 @@ protected:
     {
         setenv("SDL_VIDEODRIVER", "offscreen", 0);
         std::string error;
-        window_ = Window::open(WindowMode::hidden, error);
+        window_ = SdlWindow::open(WindowMode::hidden, error);
         if (!window_) {
             GTEST_SKIP() << error;
         }
@@ -72,7 +72,7 @@ protected:
     Pixel litSide() const { return at(552, 360); }
     Pixel unlitSide() const { return at(728, 360); }
 
-    std::unique_ptr<Window> window_;
+    std::unique_ptr<SdlWindow> window_;
     std::unique_ptr<GlDevice> device_;
     const Mesh* box_ = nullptr;
     std::vector<std::uint8_t> pixels_;

@@ -1,11 +1,6 @@
 // The show's entry point: start-up in a fixed order, then one frame after
 // another until the music passes beat 400, a key is pressed or the window closes.
 // Built twice: KELPWAX_FULLSCREEN picks the full-screen presentation.
-#include <malloc.h>
-#include <sys/mman.h>
-#include <unistd.h>
-
-#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -15,8 +10,7 @@
 #include "app/command_line.h"
 #include "app/data_folder.h"
 #include "app/frame_loop.h"
-#include "app/show.h"
-#include "music/music_stream.h"
+#include "app/startup.h"
 #include "platform/gl/gl_device.h"
 #include "platform/linux/sdl_audio_output.h"
 #include "platform/linux/sdl_window.h"
@@ -26,29 +20,6 @@
 #endif
 
 namespace {
-
-constexpr std::size_t kLoadingBytes = std::size_t{512} << 20;
-
-// Loading writes a few hundred megabytes of fresh memory: the decoded pictures,
-// their mip levels and the textures they are copied into. In 4 KiB pages that
-// is tens of thousands of page faults, about a third of start-up's CPU time; in
-// 2 MiB pages it is a few hundred. So while loading, every allocation of every
-// thread comes from the one heap, grown once by enough for all of it and
-// marked for huge pages. Nothing is touched until it is used.
-void reserveLoadingHeap()
-{
-    mallopt(M_ARENA_MAX, 1);
-    mallopt(M_MMAP_MAX, 0);
-    mallopt(M_TRIM_THRESHOLD, 2 * kLoadingBytes);
-    const auto pageMask = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE) - 1);
-    const auto oldEnd = (reinterpret_cast<std::uintptr_t>(sbrk(0)) + pageMask) & ~pageMask;
-    void* volatile growth = std::malloc(kLoadingBytes);
-    std::free(growth);
-    const auto newEnd = reinterpret_cast<std::uintptr_t>(sbrk(0));
-    if (newEnd > oldEnd) {
-        madvise(reinterpret_cast<void*>(oldEnd), newEnd - oldEnd, MADV_HUGEPAGE);
-    }
-}
 
 // The folder that holds the program, then ../share/kelpwax beside it, where the packages put the data.
 std::vector<std::filesystem::path> dataFoldersBesideProgram()
@@ -80,14 +51,6 @@ std::optional<int> answerArguments(int argc, char** argv)
     return answer->exitCode;
 }
 
-// Back to the allocator's usual ways, giving back all that loading left free.
-void releaseLoadingHeap()
-{
-    mallopt(M_MMAP_MAX, 65536);
-    mallopt(M_TRIM_THRESHOLD, 128 * 1024);
-    malloc_trim(0);
-}
-
 }  // namespace
 
 int main(int argc, char** argv)
@@ -96,12 +59,10 @@ int main(int argc, char** argv)
         return *exitCode;
     }
     enterShowDataFolder(dataFoldersBesideProgram());
-    reserveLoadingHeap();
-    // The pictures decode on worker threads while the window opens; each is freed once uploaded.
-    PictureDecoding pictures = startDecodingShowPictures();
+    ShowStartup startup;
     constexpr WindowMode mode = KELPWAX_FULLSCREEN ? WindowMode::fullscreen : WindowMode::windowed;
     std::string error;
-    std::unique_ptr<Window> window = Window::open(mode, error);
+    std::unique_ptr<SdlWindow> window = SdlWindow::open(mode, error);
     if (!window) {
         std::fprintf(stderr, "kelpwax: %s\n", error.c_str());
         return 1;
@@ -109,18 +70,14 @@ int main(int argc, char** argv)
     GlDevice device(window.get());
     // A key or a closed window while loading ends the program there and then:
     // the desktop gets its display back, and the loading threads go with the process.
-    const ShowAssets assets = loadShowAssets(device, pictures, [&] {
+    const StartedShow show = startup.run(device, openSdlAudioOutput, [&] {
         if (window->drainEvents()) {
             window.reset();
             std::_Exit(0);
         }
     });
-    releaseLoadingHeap();
-    const std::unique_ptr<MusicStream> music = MusicStream::open("quirn.ogg", openSdlAudioOutput);
-    music->play();
-    setBlendFactors(device);
 
-    return runFrameLoop(device, assets,
-                        {[&] { return window->drainEvents(); }, [&] { return music->positionSeconds(); },
+    return runFrameLoop(device, show.assets,
+                        {[&] { return window->drainEvents(); }, [&] { return show.music->positionSeconds(); },
                          [&] { return window->lastPresentation(); }});
 }

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <thread>
 
+#include "assets/show_data_files.h"
 #include "core/icon_file.h"
 #include "platform/linux/window_manager.h"
 
@@ -63,11 +64,10 @@ bool fitOuterFrame(SDL_Window* window, std::chrono::steady_clock::time_point giv
 // The icon is a nicety: without it the window shows the desktop's default, said once.
 void setWindowIcon(SDL_Window* window)
 {
-    constexpr const char* kIconPath = "kelpwax.ico";
     Picture icon;
     std::string failure;
-    if (!readIconFile(kIconPath, 48, icon, failure)) {
-        std::fprintf(stderr, "%s: %s; the window has the desktop's default icon\n", kIconPath, failure.c_str());
+    if (!readIconFile(kIconFile, 48, icon, failure)) {
+        std::fprintf(stderr, "%s: %s; the window has the desktop's default icon\n", kIconFile, failure.c_str());
         return;
     }
     SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(icon.rgba.data(), icon.width, icon.height, 32,
@@ -100,7 +100,7 @@ std::string noDisplayMessage()
 
 }  // namespace
 
-std::unique_ptr<Window> Window::open(WindowMode mode, std::string& error)
+std::unique_ptr<SdlWindow> SdlWindow::open(WindowMode mode, std::string& error)
 {
     if (SDL_Init(SDL_INIT_VIDEO) != 0) {
         error = std::string("cannot open a window: ") + SDL_GetError() +
@@ -124,7 +124,7 @@ std::unique_ptr<Window> Window::open(WindowMode mode, std::string& error)
     SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, kStencilBits);
 
     Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_ALLOW_HIGHDPI | SDL_WINDOW_HIDDEN;
-    std::unique_ptr<Window> self(new Window);
+    std::unique_ptr<SdlWindow> self(new SdlWindow);
     self->window_ = SDL_CreateWindow(kTitle, 0, 0, kTargetWidth, kTargetHeight, flags);
     if (!self->window_) {
         error = std::string("cannot create the window: ") + SDL_GetError() + ". Check that a display is available.";
@@ -167,7 +167,7 @@ std::unique_ptr<Window> Window::open(WindowMode mode, std::string& error)
     return self;
 }
 
-Window::~Window()
+SdlWindow::~SdlWindow()
 {
     SDL_ShowCursor(SDL_ENABLE);
     if (context_) {
@@ -179,7 +179,7 @@ Window::~Window()
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
 
-bool Window::drainEvents()
+bool SdlWindow::drainEvents()
 {
     bool quit = false;
     SDL_Event event;
@@ -195,7 +195,7 @@ bool Window::drainEvents()
     return quit;
 }
 
-void Window::drawableSize(int& width, int& height) const
+void SdlWindow::drawableSize(int& width, int& height) const
 {
     SDL_GL_GetDrawableSize(window_, &width, &height);
 }
@@ -205,7 +205,7 @@ void Window::drawableSize(int& width, int& height) const
 // virtual display), so the window waits out the rest of the refresh itself:
 // the show never draws frames a display cannot show. A slow frame moves the
 // next one on instead of being made up for, so it never lags behind the music.
-void Window::swapBuffers()
+void SdlWindow::swapBuffers()
 {
     SDL_GL_SwapWindow(window_);
     lastPresentation_ = std::chrono::steady_clock::now();

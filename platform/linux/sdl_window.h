@@ -1,4 +1,4 @@
-// The show's one window and its OpenGL context, on SDL. Closing it (or the
+// The show's one window on SDL, with the OpenGL context the GL device draws through. Closing it (or the
 // process ending through any path that runs its destructor) gives the desktop
 // back as it was: the display mode restored and the cursor shown.
 #pragma once
@@ -16,12 +16,12 @@ enum class WindowMode {
     hidden,      // never shown: for rendering without a display
 };
 
-class Window final : public PresentSurface {
+class SdlWindow final : public PresentSurface {
 public:
     // Opens the window and makes a current OpenGL 3.3 core context for it.
     // Returns null and a message saying what failed and what to do.
-    static std::unique_ptr<Window> open(WindowMode mode, std::string& error);
-    ~Window() override;
+    static std::unique_ptr<SdlWindow> open(WindowMode mode, std::string& error);
+    ~SdlWindow() override;
 
     // Handles every pending event without waiting, and fits the window to the
     // window manager's frame once that is known. True once a key has been
@@ -36,7 +36,7 @@ public:
     Presentation lastPresentation() const { return {lastPresentation_, 0}; }
 
 private:
-    Window() = default;
+    SdlWindow() = default;
 
     struct SDL_Window* window_ = nullptr;
     void* context_ = nullptr;

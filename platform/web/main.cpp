@@ -16,8 +16,7 @@
 #include <utility>
 
 #include "app/frame_loop.h"
-#include "app/show.h"
-#include "music/music_stream.h"
+#include "app/startup.h"
 #include "platform/web/web_audio_output.h"
 #include "platform/web/web_canvas.h"
 
@@ -88,7 +87,7 @@ struct WebShow {
     void upload()
     {
         device = std::make_unique<GlDevice>(canvas.get());
-        assets = loadShowAssets(*device);
+        assets = ShowStartup().load(*device);
     }
 
     void requestFrames()
@@ -109,8 +108,7 @@ struct WebShow {
         }
         if (!options.heldAtSeconds) {
             music.reset();  // one audio context at a time
-            music = MusicStream::open("quirn.ogg", options.speed == 1 ? openWebAudioOutput : noAudioOutput);
-            music->play();
+            music = playMusic(options.speed == 1 ? openWebAudioOutput : noAudioOutput);
         }
         if (device) {
             setBlendFactors(*device);

@@ -12,8 +12,7 @@
 #include "app/command_line.h"
 #include "app/data_folder.h"
 #include "app/frame_loop.h"
-#include "app/show.h"
-#include "music/music_stream.h"
+#include "app/startup.h"
 #include "platform/windows/d3d9_device.h"
 #include "platform/windows/waveout_audio_output.h"
 #include "platform/windows/win32_window.h"
@@ -123,10 +122,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
         return *exitCode;
     }
     enterShowDataFolder(dataFoldersBesideProgram());
-    PictureDecoding pictures = startDecodingShowPictures();
+    ShowStartup startup;
     constexpr WindowMode mode = KELPWAX_FULLSCREEN ? WindowMode::fullscreen : WindowMode::windowed;
     std::string error;
-    const std::unique_ptr<Win32Window> window = Win32Window::open(instance, mode, showCommand, error);
+    std::unique_ptr<Win32Window> window = Win32Window::open(instance, mode, showCommand, error);
     if (!window) {
         reportStartupFailure(error);
         return 1;
@@ -137,12 +136,16 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
         return 1;
     }
     D3d9Device device(std::move(native), true);
-    const ShowAssets assets = loadShowAssets(device, pictures);
-    const std::unique_ptr<MusicStream> music = MusicStream::open("quirn.ogg", openWaveOutAudioOutput);
-    music->play();
-    setBlendFactors(device);
+    // A key or a closed window while loading ends the program there and then;
+    // the loading threads go with the process.
+    const StartedShow show = startup.run(device, openWaveOutAudioOutput, [&] {
+        if (window->drainEvents()) {
+            window.reset();
+            std::_Exit(0);
+        }
+    });
 
-    return runFrameLoop(device, assets,
-                        {[&] { return window->drainEvents(); }, [&] { return music->positionSeconds(); },
+    return runFrameLoop(device, show.assets,
+                        {[&] { return window->drainEvents(); }, [&] { return show.music->positionSeconds(); },
                          [&] { return device.lastPresentation(); }});
 }

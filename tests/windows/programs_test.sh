@@ -3,7 +3,8 @@
 #   tests/windows/programs_test.sh PROGRAMS_DIR DATA_DIR VERSION SCREENSHOT
 # kelpwax.exe opens a 1280 x 720 window at (0, 0), draws the show (its screen
 # is saved in SCREENSHOT) and ends on a key; kelpwax-fullscreen.exe ends on a
-# key and leaves the display mode as it found it.
+# key and leaves the display mode as it found it; a key pressed while kelpwax.exe
+# is still loading ends it too.
 # --help and --version answer on stdout with exit code 0, and anything else is
 # one line on stderr with exit code 2. Then kelpwax.exe, copied into a folder
 # beside the data and started from another working directory (as a shortcut
@@ -37,6 +38,24 @@ mode_after=$(display_mode)
 echo "display mode before: $mode_before"
 echo "display mode after:  $mode_after"
 [[ "$mode_before" == "$mode_after" ]] || fail "the display mode was not restored"
+
+# A key pressed while the show loads ends it there and then, with exit code 0.
+# Here the first glyphs are big pictures, so that loading them surely takes
+# longer than the key takes to arrive. The show says how many glyphs it loaded
+# once it has them all, so that line must be missing: the key ended loading.
+mkdir "$scratch/slow" "$scratch/slow/font"
+for entry in "$data"/*; do
+  [[ "$entry" == */font ]] || ln -s "$entry" "$scratch/slow/"
+done
+for glyph in "$data"/font/*; do ln -s "$glyph" "$scratch/slow/font/"; done
+ffmpeg -loglevel error -f lavfi -i gradients=s=4096x4096:seed=1 -frames:v 1 -pix_fmt rgba "$scratch/big.png"
+for character in '!' '"' '#' '$' '%' '&' "'" '(' ')' '*' '+' ','; do
+  ln -sf "$scratch/big.png" "$scratch/slow/font/$character.png"
+done
+start_show "$scratch/slow" wine "$programs/kelpwax.exe"
+end_show_with_key
+grep -q "^glyphs: .* loaded" "$scratch/stderr.txt" && fail "the key came after loading: $(cat "$scratch/stderr.txt")"
+echo "a key while loading: ended before the glyphs were all loaded"
 
 # Runs a program with arguments: its exit code, then stdout and stderr in files.
 run() {

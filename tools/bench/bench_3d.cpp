@@ -8,8 +8,9 @@
 #include <memory>
 #include <string>
 
-#include "app/show.h"
+#include "app/startup.h"
 #include "assets/meshes.h"
+#include "assets/show_data_files.h"
 #include "platform/gl/gl_device.h"
 #include "platform/linux/sdl_window.h"
 #include "scene/cube_chain.h"
@@ -22,7 +23,7 @@ namespace {
 void LoadSubmarineModelOnGlDevice(benchmark::State& state)
 {
     enterShowDataDirectory();
-    const std::unique_ptr<Window> window = openHiddenWindow(state);
+    const std::unique_ptr<SdlWindow> window = openHiddenWindow(state);
     if (!window) {
         return;
     }
@@ -31,7 +32,7 @@ void LoadSubmarineModelOnGlDevice(benchmark::State& state)
         state.PauseTiming();
         auto device = std::make_unique<GlDevice>(nullptr);
         state.ResumeTiming();
-        const SubmarineModel model = loadSubmarineModel(*device, "submarine1_lowerpoly.x");
+        const SubmarineModel model = loadSubmarineModel(*device, kModelFile);
         device->finish();
         state.PauseTiming();
         subsetCount = model.mesh ? model.mesh->subsets.size() : 0;
@@ -46,12 +47,12 @@ BENCHMARK(LoadSubmarineModelOnGlDevice)->Unit(benchmark::kMillisecond)->UseRealT
 void ThreeDPassesOnGlDevice(benchmark::State& state)
 {
     enterShowDataDirectory();
-    const std::unique_ptr<Window> window = openHiddenWindow(state);
+    const std::unique_ptr<SdlWindow> window = openHiddenWindow(state);
     if (!window) {
         return;
     }
     GlDevice device(nullptr);
-    const ShowAssets assets = loadShowAssets(device);
+    const ShowAssets assets = ShowStartup().run(device, nullptr).assets;
     const BeatClock clock = BeatClock::fromSeconds(kBeat210Seconds);
     for (auto _ : state) {
         device.Clear(D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);

@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/show.h"
+#include "app/startup.h"
 #include "core/recording_device.h"
 #include "music/music_stream.h"
 #include "platform/gl/gl_device.h"
@@ -22,7 +22,7 @@ void FrameOnRecordingDevice(benchmark::State& state)
 {
     enterShowDataDirectory();
     RecordingDevice device;
-    const ShowAssets assets = loadShowAssets(device);
+    const ShowAssets assets = ShowStartup().run(device, nullptr).assets;
     const BeatClock clock = BeatClock::fromSeconds(kBeat210Seconds);
     for (auto _ : state) {
         drawFrame(device, assets, clock);
@@ -38,17 +38,14 @@ void StartUpToFirstFrame(benchmark::State& state)
     enterShowDataDirectory();
     setenv("SDL_AUDIODRIVER", "dummy", 0);
     for (auto _ : state) {
-        PictureDecoding pictures = startDecodingShowPictures();
-        const std::unique_ptr<Window> window = openHiddenWindow(state);
+        ShowStartup startup;
+        const std::unique_ptr<SdlWindow> window = openHiddenWindow(state);
         if (!window) {
             return;
         }
         GlDevice device(window.get());
-        const ShowAssets assets = loadShowAssets(device, pictures);
-        const std::unique_ptr<MusicStream> music = MusicStream::open("quirn.ogg", openSdlAudioOutput);
-        music->play();
-        setBlendFactors(device);
-        drawFrame(device, assets, BeatClock::fromSeconds(music->positionSeconds()));
+        const StartedShow show = startup.run(device, openSdlAudioOutput);
+        drawFrame(device, show.assets, BeatClock::fromSeconds(show.music->positionSeconds()));
         device.finish();
     }
 }
@@ -69,8 +66,7 @@ void ClockJitter(benchmark::State& state)
         });
     }
     for (auto _ : state) {
-        const std::unique_ptr<MusicStream> music = MusicStream::open("quirn.ogg", openSdlAudioOutput);
-        music->play();
+        const std::unique_ptr<MusicStream> music = playMusic(openSdlAudioOutput);
         while (music->positionSeconds() == 0.0f) {
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }

@@ -11,7 +11,7 @@
 #include <memory>
 #include <string>
 
-#include "app/show.h"
+#include "app/startup.h"
 #include "assets/glyph_set.h"
 #include "core/texture_levels.h"
 #include "platform/gl/gl_device.h"
@@ -43,7 +43,7 @@ long allocationsPerIteration(long before, const benchmark::State& state)
 // Beat 30: both lines cross the screen, about 20 glyphs on it.
 void ScrollerPassOnGlBatch(benchmark::State& state)
 {
-    const std::unique_ptr<Window> window = openHiddenWindow(state);
+    const std::unique_ptr<SdlWindow> window = openHiddenWindow(state);
     if (!window) {
         return;
     }
@@ -65,7 +65,7 @@ BENCHMARK(ScrollerPassOnGlBatch)->Unit(benchmark::kMicrosecond);
 
 // The show started on the real GL device with a hidden window, as the programs start it.
 struct ShowOnGlDevice {
-    std::unique_ptr<Window> window;
+    std::unique_ptr<SdlWindow> window;
     std::unique_ptr<GlDevice> device;
     ShowAssets assets;
 };
@@ -79,8 +79,7 @@ bool startShowOnGlDevice(benchmark::State& state, ShowOnGlDevice& show)
         return false;
     }
     show.device = std::make_unique<GlDevice>(show.window.get());
-    show.assets = loadShowAssets(*show.device);
-    setBlendFactors(*show.device);
+    show.assets = ShowStartup().run(*show.device, nullptr).assets;
     return true;
 }
 
@@ -134,7 +133,7 @@ BENCHMARK(FrameOnGlDevice)
 void LoadGlyphsAndPictures(benchmark::State& state)
 {
     enterShowDataDirectory();
-    const std::unique_ptr<Window> window = openHiddenWindow(state);
+    const std::unique_ptr<SdlWindow> window = openHiddenWindow(state);
     if (!window) {
         return;
     }

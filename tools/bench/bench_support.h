@@ -21,11 +21,11 @@ inline void enterShowDataDirectory()
 }
 
 // Null, with the benchmark marked as skipped, when no OpenGL context can be made.
-inline std::unique_ptr<Window> openHiddenWindow(benchmark::State& state)
+inline std::unique_ptr<SdlWindow> openHiddenWindow(benchmark::State& state)
 {
     setenv("SDL_VIDEODRIVER", "offscreen", 0);
     std::string error;
-    std::unique_ptr<Window> window = Window::open(WindowMode::hidden, error);
+    std::unique_ptr<SdlWindow> window = SdlWindow::open(WindowMode::hidden, error);
     if (!window) {
         state.SkipWithError(error.c_str());
     }

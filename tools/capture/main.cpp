@@ -13,7 +13,8 @@
 #include <string_view>
 #include <vector>
 
-#include "app/show.h"
+#include "app/startup.h"
+#include "assets/show_data_files.h"
 #include "platform/gl/gl_device.h"
 #include "platform/linux/sdl_window.h"
 #include "tools/capture/frame_range.h"
@@ -104,7 +105,7 @@ bool parseArguments(int argc, char** argv, Options& options)
 
 // The show's device on a hidden window, with everything start-up loads.
 struct Renderer {
-    std::unique_ptr<Window> window;
+    std::unique_ptr<SdlWindow> window;
     std::unique_ptr<GlDevice> device;
     ShowAssets assets;
 };
@@ -113,14 +114,13 @@ bool startRenderer(int renderScale, Renderer& renderer)
 {
     setenv("SDL_VIDEODRIVER", "offscreen", 0);
     std::string error;
-    renderer.window = Window::open(WindowMode::hidden, error);
+    renderer.window = SdlWindow::open(WindowMode::hidden, error);
     if (!renderer.window) {
         std::fprintf(stderr, "kelpwax-capture: %s\n", error.c_str());
         return false;
     }
     renderer.device = std::make_unique<GlDevice>(nullptr, renderScale);
-    renderer.assets = loadShowAssets(*renderer.device);
-    setBlendFactors(*renderer.device);
+    renderer.assets = ShowStartup().run(*renderer.device, nullptr).assets;
     return true;
 }
 
@@ -174,10 +174,11 @@ int exportShow(const Options& options)
         video.fps = options.fps;
         video.startSeconds = static_cast<double>(range->first) / options.fps;
         video.durationSeconds = static_cast<double>(range->count()) / options.fps;
-        if (std::filesystem::exists("quirn.ogg")) {
-            video.music = "quirn.ogg";
+        if (std::filesystem::exists(kMusicFile)) {
+            video.music = kMusicFile;
         } else {
-            std::fprintf(stderr, "kelpwax-capture: no quirn.ogg in the working directory: the video has no sound\n");
+            std::fprintf(stderr, "kelpwax-capture: no %s in the working directory: the video has no sound\n",
+                         kMusicFile);
         }
         sink = openVideoFile(video, error);
     } else {

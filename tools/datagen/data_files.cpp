@@ -21,14 +21,14 @@ std::vector<std::uint8_t> encodePicture(const Canvas& canvas, std::uint32_t dith
 std::vector<DataFileJob> visualDataJobs()
 {
     std::vector<DataFileJob> jobs;
-    jobs.push_back({"underwater.png", [] { return encodePicture(paintUnderwater(kSpritePictureSize), 1); }});
-    jobs.push_back({"vinyl.png", [] { return encodePicture(paintVinyl(kSpritePictureSize), 2); }});
-    jobs.push_back({"vinyllabel.png", [] { return encodePicture(paintVinylLabel(kSpritePictureSize), 3); }});
-    jobs.push_back({kModelFileName, [] {
+    jobs.push_back({kBackdropPictureFile, [] { return encodePicture(paintUnderwater(kSpritePictureSize), 1); }});
+    jobs.push_back({kVinylPictureFile, [] { return encodePicture(paintVinyl(kSpritePictureSize), 2); }});
+    jobs.push_back({kLabelPictureFile, [] { return encodePicture(paintVinylLabel(kSpritePictureSize), 3); }});
+    jobs.push_back({kModelFile, [] {
                         const std::string text = writeXFile(buildSubmarine(), "Submarine");
                         return std::vector<std::uint8_t>(text.begin(), text.end());
                     }});
-    jobs.push_back({kIconFileName, [] { return encodeIcon({std::begin(kIconEntries), std::end(kIconEntries)}); }});
+    jobs.push_back({kIconFile, [] { return encodeIcon({std::begin(kIconEntries), std::end(kIconEntries)}); }});
     for (int code = kFirstGlyphCode; code <= kLastGlyphCode; ++code) {
         jobs.push_back({std::filesystem::path(glyphFileName(code)).lexically_normal(), [code] {
                             const Font font(kLetteringFontPath);

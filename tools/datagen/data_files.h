@@ -7,11 +7,9 @@
 #include <functional>
 #include <vector>
 
-namespace datagen {
+#include "assets/show_data_files.h"
 
-inline const std::filesystem::path kMusicFileName = "quirn.ogg";
-inline const std::filesystem::path kModelFileName = "submarine1_lowerpoly.x";
-inline const std::filesystem::path kIconFileName = "kelpwax.ico";
+namespace datagen {
 
 struct DataFileJob {
     std::filesystem::path relativePath;  // from the show's working directory

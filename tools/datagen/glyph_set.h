@@ -1,15 +1,14 @@
-// The scroller's glyph pictures: one 128 × 128 picture per printable ASCII
+// The scroller's glyph pictures: one kGlyphPictureSize square picture per printable ASCII
 // character from the show's first glyph code, written where the show looks; bold lettering with a vertical gradient,
-// dark outline and soft shadow, centred on (64, 64) where the show pins each glyph.
+// dark outline and soft shadow, centred on the middle where the show pins each glyph.
 #pragma once
 
-#include "assets/glyph_set.h"
+#include "assets/show_data_files.h"
 #include "canvas.h"
 #include "font.h"
 
 namespace datagen {
 
-inline constexpr int kGlyphPictureSize = 128;
 inline constexpr unsigned char kLastGlyphCode = 126;
 // The show draws glyphs 1.5× about 120 px apart, so a glyph this wide (outline
 // included) leaves its neighbours a few pixels clear.

@@ -74,7 +74,7 @@ std::string formatSeconds(double seconds)
 
 void writeMusicFile(const std::filesystem::path& directory, ProgressLog& log)
 {
-    const std::filesystem::path path = directory / datagen::kMusicFileName;
+    const std::filesystem::path path = directory / kMusicFile;
     const Clock::time_point start = Clock::now();
     int lastTenth = -1;
     auto onProgress = [&](float fraction) {
@@ -82,7 +82,7 @@ void writeMusicFile(const std::filesystem::path& directory, ProgressLog& log)
         if (tenth == lastTenth)
             return;
         lastTenth = tenth;
-        log.say(datagen::kMusicFileName.string() + ": " + std::to_string(tenth * 10) + "%");
+        log.say(std::string(kMusicFile) + ": " + std::to_string(tenth * 10) + "%");
     };
     try {
         std::string error;
@@ -93,8 +93,8 @@ void writeMusicFile(const std::filesystem::path& directory, ProgressLog& log)
             return;
         }
         datagen::commitPartialFile(path);
-        log.say("wrote " + datagen::kMusicFileName.string() + " (" + describeSize(std::filesystem::file_size(path)) +
-                ", " + formatSeconds(secondsSince(start)) + ")");
+        log.say("wrote " + std::string(kMusicFile) + " (" + describeSize(std::filesystem::file_size(path)) + ", " +
+                formatSeconds(secondsSince(start)) + ")");
     } catch (const std::exception& e) {
         log.fail(e.what());
     }

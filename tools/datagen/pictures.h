@@ -1,14 +1,13 @@
 // The show's three sprite pictures. Each painter takes the picture's edge
-// length in pixels and scales its design to it (the show uses 2048; tests paint
-// small ones). Everything is centred on the middle of the picture, the point
+// length in pixels and scales its design to it (the show uses kSpritePictureSize;
+// tests paint small ones). Everything is centred on the middle of the picture, the point
 // the show pins each sprite by.
 #pragma once
 
+#include "assets/show_data_files.h"
 #include "canvas.h"
 
 namespace datagen {
-
-inline constexpr int kSpritePictureSize = 2048;
 
 // Deep water seen from inside: depth gradient, light shafts, a seabed with
 // caustics, kelp and drifting particles. Translucent throughout (alpha about

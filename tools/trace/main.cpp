@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/show.h"
+#include "app/startup.h"
 #include "core/recording_device.h"
 #include "tools/trace/trace_json.h"
 
@@ -41,8 +41,7 @@ int main(int argc, char** argv)
     }
 
     RecordingDevice device;
-    const ShowAssets assets = loadShowAssets(device);
-    setBlendFactors(device);
+    const ShowAssets assets = ShowStartup().run(device, nullptr).assets;
     printCalls(device.takeCalls(), true);
 
     for (float seconds : positions) {

@@ -16,7 +16,7 @@
 
 #include <stb/stb_image_write.h>
 
-#include "app/show.h"
+#include "app/startup.h"
 #include "platform/windows/d3d9_device.h"
 #include "platform/windows/win32_window.h"
 
@@ -106,8 +106,7 @@ int main(int argc, char** argv)
         return 1;
     }
     D3d9Device device(std::move(native), false);
-    const ShowAssets assets = loadShowAssets(device);
-    setBlendFactors(device);
+    const ShowAssets assets = ShowStartup().run(device, nullptr).assets;
 
     if (options.measureFrameRate) {
         const BeatClock clock = BeatClock::fromSeconds(options.positions.front());
