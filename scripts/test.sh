@@ -19,6 +19,9 @@ step() { printf '\n== %s\n' "$*"; }
 if ! $linux_only; then
   step "layout (.clang-format)"
   (cd "$root" && git ls-files '*.cpp' '*.h' '*.c' | xargs clang-format --dry-run --Werror)
+  step "layout: no folder includes one it stands above"
+  "$root/tests/layout/check_layout_test.sh"
+  "$root/scripts/check-layout.sh" "$root"
 fi
 
 step "Linux build"
