@@ -17,8 +17,7 @@
 # frames a second on screen, sound gaps and jumps, and the chain's offset
 # (bias_ms). Judges music time 34-72 s, where the kick lands on every beat.
 # Set BUSY=2 to keep both cores busy (stress-ng) while the show runs.
-# KEEP_SCRATCH=1 keeps the recordings (their folder is not removed);
-# XVFB_DISPLAY=:N picks the virtual screen's number (default: one at random).
+# KEEP_SCRATCH=1 keeps the recordings (their folder is not removed).
 # Needs a host build with its data (build/, or KELPWAX_BUILD); the Windows show
 # needs scripts/build-windows.sh first (or KELPWAX_WINDOWS_EXE, another build's program).
 set -euo pipefail
@@ -49,13 +48,13 @@ scratch=$(mktemp -d)
 # shellcheck source=tests/null_sink_daemon.sh
 source "$root/tests/null_sink_daemon.sh"
 export WINEPREFIX="$root/build-windows/wine-prefix" WINEDEBUG=-all
-xvfb_pid="" player_pid="" busy_pid="" recorder_pid="" silence_pid=""
+player_pid="" busy_pid="" recorder_pid="" silence_pid=""
 cleanup() {
   for pid in "$recorder_pid" "$player_pid" "$busy_pid" "$silence_pid"; do
     if [[ -n "$pid" ]]; then kill "$pid" 2>/dev/null || true; fi
   done
   if [[ $target == windows ]]; then wineserver -k 2>/dev/null || true; fi
-  for pid in "$daemon_pid" "$xvfb_pid"; do
+  for pid in "$daemon_pid" "$virtual_display_pid"; do
     if [[ -n "$pid" ]]; then kill "$pid" 2>/dev/null || true; fi
   done
   wait 2>/dev/null || true
@@ -63,11 +62,8 @@ cleanup() {
 }
 trap cleanup EXIT
 
-display="${XVFB_DISPLAY:-:$((200 + RANDOM % 100))}"
-Xvfb "$display" -screen 0 1280x720x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 50); do [[ -e "/tmp/.X11-unix/X${display#:}" ]] && break; sleep 0.1; done
-export DISPLAY="$display"
+source "$root/scripts/virtual-display.sh"
+start_virtual_display "$scratch/xvfb.log"
 start_daemon
 # An idle sink's monitor delivers its sound in fits; a silent stream keeps it
 # running at its pace between the reference and the show.
@@ -76,7 +72,7 @@ silence_pid=$!
 
 # The top of the picture, above the scroll texts: there the backdrop lets about
 # a third of the background colour through, and little else moves.
-strip=(-video_size 700x40 -i "$display+300,0")
+strip=(-video_size 700x40 -i "$DISPLAY+300,0")
 
 # Records the strip and the sink for SECONDS into FILE, in the background.
 # Each input is limited by itself: an output limit would count from the epoch,

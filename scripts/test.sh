@@ -14,7 +14,12 @@ if [[ "${1:-}" == "--linux-only" ]]; then linux_only=true; shift; fi
 
 "$root/scripts/install-deps.sh" --test
 
-step() { printf '\n== %s\n' "$*"; }
+source "$root/scripts/virtual-display.sh"
+# Each step first checks that the virtual display it may use is still there.
+step() {
+  check_virtual_display
+  printf '\n== %s\n' "$*"
+}
 
 if ! $linux_only; then
   step "layout (.clang-format)"
@@ -28,24 +33,19 @@ step "Linux build"
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKELPWAX_WERROR=ON >/dev/null
 cmake --build "$build" -j"$(nproc)"
 
-xvfb_pid=""
 server_pid=""
 show_pid=""
 wall_clock_pid=""
 sound_loss_pids=()
 cleanup()
 {
-  for pid in "$show_pid" "$wall_clock_pid" "${sound_loss_pids[@]}" "$server_pid" "$xvfb_pid"; do
+  for pid in "$show_pid" "$wall_clock_pid" "${sound_loss_pids[@]}" "$server_pid" "$virtual_display_pid"; do
     if [[ -n "$pid" ]]; then kill "$pid" 2>/dev/null || true; fi
   done
 }
 trap cleanup EXIT
 if [[ -z "${DISPLAY:-}" ]]; then
-  display=":$((90 + RANDOM % 100))"
-  Xvfb "$display" -screen 0 1280x720x24 -nolisten tcp >/dev/null 2>&1 &
-  xvfb_pid=$!
-  export DISPLAY="$display"
-  for _ in $(seq 50); do [[ -e "/tmp/.X11-unix/X${display#:}" ]] && break; sleep 0.1; done
+  start_virtual_display "$build/xvfb.log"
 fi
 export SDL_AUDIODRIVER=dummy
 

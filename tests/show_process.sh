@@ -21,8 +21,8 @@ start_show() {
   shift
   (cd "$directory" && exec "$@" 2>"$scratch/stderr.txt") &
   show_pid=$!
-  show_window=$("$(dirname "${BASH_SOURCE[0]}")/wait_for_window.sh" Tidewobbler 60) ||
-    fail "no window 60 s after starting $*: $(cat "$scratch/stderr.txt")"
+  show_window=$("$(dirname "${BASH_SOURCE[0]}")/wait_for_window.sh" Tidewobbler 60 "$show_pid") ||
+    fail "no window after starting $*: $(cat "$scratch/stderr.txt")"
 }
 
 # Focuses the show's window and presses a key there. The window is looked up
