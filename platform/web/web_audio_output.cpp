@@ -2,20 +2,29 @@
 
 #include <emscripten/emscripten.h>
 
+#include <cmath>
 #include <vector>
 
-// The script node's handler: fills the buffer that starts to play at startSeconds on the context's clock.
-extern "C" EMSCRIPTEN_KEEPALIVE float* kelpwaxWebAudioPull(void* output, double startSeconds);
+#include "music/chunk_schedule.h"
+
+// Hands the context what it needs to stay two seconds ahead; the page calls it
+// each time a buffer source has finished, so sound keeps coming while no frames run.
+extern "C" EMSCRIPTEN_KEEPALIVE void kelpwaxWebAudioFeed(void* output);
 
 namespace {
 
-// About 93 ms at 44100 Hz: long enough that a slow frame on the page's thread does not starve it.
-constexpr int kBufferFrames = 4096;
+// About 93 ms at 44100 Hz: about ten buffer sources a second.
+constexpr int kChunkFrames = 4096;
+// Ten frames at five a second, and a page that is hidden, whose timers fire
+// once a second, still has its sources' end events to keep it fed.
+constexpr double kLeadSeconds = 2.0;
+// Time for the first source to reach the context's thread before it is due.
+constexpr double kFirstDelaySeconds = 0.1;
 
-// 0 when the context and its node are made (the node plays nothing until
-// webAudioStart); otherwise what went wrong: 1 no Web Audio, 2 the browser
-// would not run the context at the music's rate, 3 it refused to make one.
-EM_JS(int, webAudioOpen, (int sampleRate, int bufferFrames, void* output), {
+// 0 when the context is made (it plays nothing until webAudioStart);
+// otherwise what went wrong: 1 no Web Audio, 2 the browser would not run the
+// context at the music's rate, 3 it refused to make one.
+EM_JS(int, webAudioOpen, (int sampleRate, void* output), {
     const AudioContextType = window.AudioContext || window.webkitAudioContext;
     if (!AudioContextType) {
         return 1;
@@ -26,18 +35,12 @@ EM_JS(int, webAudioOpen, (int sampleRate, int bufferFrames, void* output), {
             context.close();
             return 2;
         }
-        const node = context.createScriptProcessor(bufferFrames, 0, 2);
-        node.onaudioprocess = function(event)
-        {
-            const stereo = _kelpwaxWebAudioPull(output, event.playbackTime) >> 2;
-            const left = event.outputBuffer.getChannelData(0);
-            const right = event.outputBuffer.getChannelData(1);
-            for (let i = 0; i < bufferFrames; ++i) {
-                left[i] = HEAPF32[stereo + 2 * i];
-                right[i] = HEAPF32[stereo + 2 * i + 1];
-            }
-        };
-        Module.kelpwaxAudio = {context : context, node : node};
+        const audio = {context : context, output : output};
+        audio.sources = new Set();  // those not yet ended
+        // For tests: the frames lost to a late feed, and the end of what is queued on the context's clock.
+        audio.lostFrames = 0;
+        audio.queuedUntil = 0;
+        Module.kelpwaxAudio = audio;
         return 0;
     } catch (error) {
         return 3;
@@ -46,8 +49,42 @@ EM_JS(int, webAudioOpen, (int sampleRate, int bufferFrames, void* output), {
 
 EM_JS(void, webAudioStart, (), {
     const audio = Module.kelpwaxAudio;
-    audio.node.connect(audio.context.destination);
     audio.context.resume();
+    _kelpwaxWebAudioFeed(audio.output);
+});
+
+EM_JS(double, webAudioContextSeconds, (), { return Module.kelpwaxAudio.context.currentTime; });
+
+// Plays frameCount stereo frames (left, right, ...) at `stereo` from
+// startSeconds on the context's clock, less their first skippedFrames, which
+// are already past.
+EM_JS(void, webAudioPlayAt, (const float* stereo, int frameCount, int skippedFrames, double startSeconds), {
+    const audio = Module.kelpwaxAudio;
+    const context = audio.context;
+    audio.lostFrames += skippedFrames;
+    audio.queuedUntil = startSeconds + frameCount / context.sampleRate;
+    if (skippedFrames >= frameCount) {
+        return;
+    }
+    const buffer = context.createBuffer(2, frameCount, context.sampleRate);
+    const left = buffer.getChannelData(0);
+    const right = buffer.getChannelData(1);
+    const first = stereo >> 2;
+    for (let i = 0; i < frameCount; ++i) {
+        left[i] = HEAPF32[first + 2 * i];
+        right[i] = HEAPF32[first + 2 * i + 1];
+    }
+    const source = context.createBufferSource();
+    source.buffer = buffer;
+    source.connect(context.destination);
+    source.onended = function()
+    {
+        audio.sources.delete(source);
+        _kelpwaxWebAudioFeed(audio.output);
+    };
+    audio.sources.add(source);
+    const skippedSeconds = skippedFrames / context.sampleRate;
+    source.start(startSeconds + skippedSeconds, skippedSeconds);
 });
 
 // 0 while the context plays, or has not yet begun to; once it has played and
@@ -66,15 +103,27 @@ EM_JS(int, webAudioStopped, (), {
     return state == "suspended" ? 1 : state == "interrupted" ? 2 : 3;
 });
 
+// The moment on the context's clock that the listener hears now: the output's
+// latest timestamp carried on to this moment of the page's clock, or, where
+// the browser has none, the context's time less the output's latency. A
+// context that does not run stands still.
 EM_JS(double, webAudioHeardSeconds, (), {
     const context = Module.kelpwaxAudio.context;
-    return context.currentTime - (context.outputLatency || 0);
+    if (context.getOutputTimestamp) {
+        const stamp = context.getOutputTimestamp();
+        if (stamp.performanceTime > 0) {
+            const sinceStamp = context.state == "running" ? (performance.now() - stamp.performanceTime) / 1000 : 0;
+            return Math.max(0, stamp.contextTime + sinceStamp);
+        }
+    }
+    return Math.max(0, context.currentTime - (context.outputLatency || 0));
 });
 
 EM_JS(void, webAudioClose, (), {
     const audio = Module.kelpwaxAudio;
-    audio.node.onaudioprocess = null;
-    audio.node.disconnect();
+    for (const source of audio.sources) {
+        source.onended = null;
+    }
     audio.context.close();
     delete Module.kelpwaxAudio;
 });
@@ -87,7 +136,14 @@ std::chrono::steady_clock::time_point onContextClock(double seconds)
 
 class WebAudioOutput final : public AudioOutput {
 public:
-    explicit WebAudioOutput(AudioSource& source) : source_(source), stereo_(2 * kBufferFrames) {}
+    WebAudioOutput(int sampleRate, AudioSource& source)
+        : sampleRate_(sampleRate),
+          source_(source),
+          stereo_(2 * kChunkFrames),
+          schedule_(kChunkFrames, std::llround(kLeadSeconds * sampleRate),
+                    std::llround(kFirstDelaySeconds * sampleRate))
+    {
+    }
     ~WebAudioOutput() override
     {
         if (opened_) {
@@ -95,18 +151,18 @@ public:
         }
     }
 
-    bool open(int sampleRate, std::string& failure)
+    bool open(std::string& failure)
     {
-        switch (webAudioOpen(sampleRate, kBufferFrames, this)) {
+        switch (webAudioOpen(sampleRate_, this)) {
         case 0: opened_ = true; return true;
         case 1: failure = "this browser has no Web Audio"; return false;
-        case 2: failure = "this browser will not play sound at " + std::to_string(sampleRate) + " Hz"; return false;
+        case 2: failure = "this browser will not play sound at " + std::to_string(sampleRate_) + " Hz"; return false;
         default: failure = "the browser refused to open an audio context"; return false;
         }
     }
 
     void start() override { webAudioStart(); }
-    // The context's clock already has the output's latency taken off.
+    // Each buffer's time on the context's clock is when it is heard.
     int latencyFrames() const override { return 0; }
     std::chrono::steady_clock::time_point now() const override { return onContextClock(webAudioHeardSeconds()); }
     std::chrono::steady_clock::time_point pullTime() const override { return onContextClock(pullStartSeconds_); }
@@ -124,31 +180,41 @@ public:
         }
     }
 
-    float* pull(double startSeconds)
+    // The clock is read afresh for each chunk: decoding many after a hold-up takes a while.
+    void feed()
     {
-        pullStartSeconds_ = startSeconds;
-        source_.fill(stereo_.data(), kBufferFrames);
-        return stereo_.data();
+        while (const auto chunk = schedule_.next(contextFrame())) {
+            pullStartSeconds_ = static_cast<double>(chunk->startFrame) / sampleRate_;
+            source_.fill(stereo_.data(), kChunkFrames);
+            webAudioPlayAt(stereo_.data(), kChunkFrames, chunk->skippedFrames, pullStartSeconds_);
+        }
     }
 
 private:
+    std::int64_t contextFrame() const
+    {
+        return static_cast<std::int64_t>(std::floor(webAudioContextSeconds() * sampleRate_));
+    }
+
+    int sampleRate_;
     AudioSource& source_;
     std::vector<float> stereo_;
+    ChunkSchedule schedule_;
     double pullStartSeconds_ = 0;
     bool opened_ = false;
 };
 
 }  // namespace
 
-extern "C" EMSCRIPTEN_KEEPALIVE float* kelpwaxWebAudioPull(void* output, double startSeconds)
+extern "C" EMSCRIPTEN_KEEPALIVE void kelpwaxWebAudioFeed(void* output)
 {
-    return static_cast<WebAudioOutput*>(output)->pull(startSeconds);
+    static_cast<WebAudioOutput*>(output)->feed();
 }
 
 std::unique_ptr<AudioOutput> openWebAudioOutput(int sampleRate, AudioSource& source, std::string& failure)
 {
-    auto output = std::make_unique<WebAudioOutput>(source);
-    if (!output->open(sampleRate, failure)) {
+    auto output = std::make_unique<WebAudioOutput>(sampleRate, source);
+    if (!output->open(failure)) {
         return nullptr;
     }
     return output;

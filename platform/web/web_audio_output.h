@@ -1,8 +1,9 @@
-// The show's sound through Web Audio: an AudioContext at the music's rate and a
-// script node that asks for one buffer at a time on the page's thread. Each
-// buffer's start on the context's clock, and that clock less the output's
-// latency, give the play position, so picture and music stay together even
-// after the page has been hidden a while.
+// The show's sound through Web Audio: an AudioContext at the music's rate, fed
+// buffer sources that the context's own thread plays at set times, two seconds
+// ahead, so a slow frame or a hidden page on the page's thread leaves no gap.
+// The source that plays each stretch of music says when, on the context's
+// clock, it is heard; the context tells which of its moments the listener hears
+// at which page time, so picture and music stay together.
 #pragma once
 
 #include "music/audio_output.h"
