@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <mutex>
 #include <utility>
+#include <vector>
 
 #include "core/data_file.h"
 #include "music/music_decoder.h"
@@ -20,6 +21,8 @@ constexpr float kVolume = 192.0f / 255.0f;
 // Far above the show's track; it bounds what start-up reads into memory.
 constexpr std::size_t kMaxMusicFileBytes = 64u << 20;
 constexpr auto kReopenInterval = std::chrono::seconds(1);
+// More than any output queues ahead of what is heard (the web's two seconds).
+constexpr int kKeptSeconds = 4;
 
 }  // namespace
 
@@ -29,6 +32,12 @@ struct MusicStream::State final : AudioSource {
     std::unique_ptr<AudioOutput> output;
     PlaybackClock clock;
     std::int64_t nextFrame = 0;  // audio thread: the track frame the next buffer starts at
+    // Audio thread: the decoder's place, and the latest frames it decoded, kept
+    // in a ring: an output that queued sound ahead took them with it when it
+    // was lost, and the one opened after it may need them again.
+    std::int64_t decodedFrames = 0;
+    std::vector<float> kept;
+    std::int64_t keptFrames = 0;
     // A reopened output starts where the wall clock is; once it plays at its
     // pace, what its start-up cost is made up once, and the picture follows it again.
     std::atomic<bool> resuming = false;  // set before it starts: its first buffer starts at the wall clock
@@ -61,18 +70,51 @@ struct MusicStream::State final : AudioSource {
         wallClockFromSeconds = seconds;
     }
 
-    // Audio thread: decodes and drops the music up to the track's frame `target`.
-    // Decoding is many times faster than playing: tens of seconds take a fraction of one.
-    void skipTo(std::int64_t target, float* scratch, int frameCount)
+    // Audio thread: decodes up to frameCount frames into `stereo`, and keeps them.
+    int decode(float* stereo, int frameCount)
     {
-        while (nextFrame < target) {
-            const int wanted = static_cast<int>(std::min<std::int64_t>(frameCount, target - nextFrame));
-            if (decoder->read(scratch, wanted) < wanted) {
-                nextFrame = target;  // past the track's end: silence from here on
-                return;
-            }
-            nextFrame += wanted;
+        const int done = decoder->read(stereo, frameCount);
+        for (int i = 0; i < done; ++i) {
+            const std::int64_t at = 2 * ((decodedFrames + i) % keptFrames);
+            kept[at] = stereo[2 * i];
+            kept[at + 1] = stereo[2 * i + 1];
         }
+        decodedFrames += done;
+        return done;
+    }
+
+    // Audio thread: frameCount frames of the track from nextFrame: those kept
+    // first, then newly decoded ones. Returns how many the track had.
+    int readTrack(float* stereo, int frameCount)
+    {
+        int done = 0;
+        for (; done < frameCount && nextFrame + done < decodedFrames; ++done) {
+            const std::int64_t at = 2 * ((nextFrame + done) % keptFrames);
+            stereo[2 * done] = kept[at];
+            stereo[2 * done + 1] = kept[at + 1];
+        }
+        if (done < frameCount && nextFrame + done == decodedFrames) {
+            done += decode(stereo + 2 * done, frameCount - done);
+        }
+        return done;
+    }
+
+    // Audio thread: the next buffer starts at the track's frame `target`: back
+    // as far as the frames kept, or on, decoding and dropping what lies between.
+    // Decoding is many times faster than playing: tens of seconds take a fraction of one.
+    void moveTo(std::int64_t target, float* scratch, int frameCount)
+    {
+        if (target <= decodedFrames) {
+            nextFrame = std::max(target, decodedFrames - keptFrames);
+            return;
+        }
+        while (decodedFrames < target) {
+            const int wanted = static_cast<int>(std::min<std::int64_t>(frameCount, target - decodedFrames));
+            if (decode(scratch, wanted) < wanted) {
+                break;  // past the track's end: silence from here on
+            }
+        }
+        nextFrame = target;
     }
 
     // Runs on the audio thread: decode straight into the device's buffer.
@@ -81,14 +123,14 @@ struct MusicStream::State final : AudioSource {
         if (resuming.exchange(false)) {
             // This buffer is heard one latency from now, where the wall clock will be then.
             const double heardAt = wallClockSeconds(SteadyClock::now()) * decoder->sampleRate();
-            skipTo(static_cast<std::int64_t>(heardAt) + output->latencyFrames(), stereo, frameCount);
+            moveTo(static_cast<std::int64_t>(heardAt) + output->latencyFrames(), stereo, frameCount);
         }
         if (const std::int64_t frames = framesToCatchUp.exchange(0); frames > 0) {
-            skipTo(nextFrame + frames, stereo, frameCount);
+            moveTo(nextFrame + frames, stereo, frameCount);
         }
         // The device asked for the buffer now; decoding it may take a while on a busy machine.
         const auto pulled = output->pullTime();
-        const int done = decoder->read(stereo, frameCount);
+        const int done = readTrack(stereo, frameCount);
         std::transform(stereo, stereo + 2 * done, stereo, [](float sample) { return sample * kVolume; });
         std::fill(stereo + 2 * done, stereo + 2 * frameCount, 0.0f);
         clock.recordCallback(nextFrame, frameCount, pulled);
@@ -181,6 +223,8 @@ std::unique_ptr<MusicStream> MusicStream::open(const char* path, const AudioOutp
                      failure.c_str());
         return std::unique_ptr<MusicStream>(new MusicStream(std::move(state)));
     }
+    state->keptFrames = std::int64_t{kKeptSeconds} * state->decoder->sampleRate();
+    state->kept.resize(static_cast<std::size_t>(2 * state->keptFrames));
     // The track plays at its own rate (44100 Hz for the show's); the output converts if it must.
     state->openOutput = openOutput;
     state->output = openOutput(state->decoder->sampleRate(), *state, failure);

@@ -194,3 +194,23 @@ TEST_F(MusicStreamLosingItsOutput, AReopenedOutputThatStartsLateIsCaughtUpWithTh
     EXPECT_NEAR(findInTrack(stereo, expectedFrame), expectedFrame, 44100 / 40) << "the music is where the picture is";
     testing::internal::GetCapturedStderr();
 }
+
+// An output that queues seconds of sound ahead of what is heard (Web Audio's
+// buffer sources) takes them with it when it is lost: the one opened after it
+// must not start that far ahead of the show.
+TEST_F(MusicStreamLosingItsOutput, AReopenedOutputStartsWhereTheShowIsThoughTheLostOneHadQueuedSecondsAhead)
+{
+    std::vector<float> stereo(2 * kBuffer);
+    for (int i = 0; i < 2 * 44100 / kBuffer; ++i) {
+        outputs.latest->source.fill(stereo.data(), kBuffer);
+    }
+    outputs.latest->lostBecause = "the browser suspended the audio context";
+    stream->positionSeconds();
+    stream->positionSeconds();
+    ASSERT_EQ(outputs.opened, 2) << "the first reopen comes at once";
+    const float reopenedAt = stream->positionSeconds();
+    outputs.latest->source.fill(stereo.data(), kBuffer);
+    const long expectedFrame = std::lround((reopenedAt + kBuffer / 44100.0f) * 44100);
+    EXPECT_NEAR(findInTrack(stereo, expectedFrame), expectedFrame, 44100 / 40) << "the music is where the show is";
+    testing::internal::GetCapturedStderr();
+}
