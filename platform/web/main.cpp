@@ -2,13 +2,17 @@
 // or key (browsers start sound only after one), plays one frame per animation
 // frame, and when it ends leaves the last frame up with a way to play it again.
 // The viewer plays it in the page or full screen; leaving full screen ends the
-// show as a key does. A lost WebGL context pauses the picture (the music plays
-// on) until the browser restores it, when everything is uploaded again.
+// show as a key does. A frame drawn in one animation frame reaches the screen
+// by the next, so each frame shows the music as it will be heard at the next
+// one's start, predicted from the latest frames. A lost WebGL context pauses
+// the picture (the music plays on) until the browser restores it, when
+// everything is uploaded again.
 // Options come from the page's address, for tests: --at SECONDS holds the clock
 // there, silent; --speed FACTOR runs the silent wall clock that many times faster.
 #include <emscripten/emscripten.h>
 #include <emscripten/html5.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -69,6 +73,8 @@ struct WebShow {
     bool stopRequested = false;
     bool framesRequested = false;
     float shownSeconds = 0;  // the play position of the last frame drawn
+    PresentationDelay presentationDelay;
+    std::chrono::steady_clock::time_point frameBegan{};  // the latest animation frame's time
 
     void setStage(Stage next)
     {
@@ -127,17 +133,25 @@ struct WebShow {
         }
     }
 
-    static EM_BOOL animationFrame(double, void* self)
+    static EM_BOOL animationFrame(double frameMilliseconds, void* self)
     {
         auto& show = *static_cast<WebShow*>(self);
         if (show.stage != Stage::running || !show.device) {
             show.framesRequested = false;
             return EM_FALSE;
         }
+        // The animation frame's time, on the page's clock, is when the browser began it: a moment ago.
+        show.frameBegan =
+            std::chrono::steady_clock::now() -
+            std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                std::chrono::duration<double, std::milli>(emscripten_performance_now() - frameMilliseconds));
         show.canvas->fitToPage();
+        // This frame's start is when the one before it reached the screen.
+        const auto previousFrameShown = [&] { return Presentation{show.frameBegan, 1}; };
         const bool goesOn = runFrame(*show.device, show.assets,
                                      {[&] { return std::exchange(show.stopRequested, false); },
-                                      [&] { return show.shownSeconds = show.positionSeconds(); }});
+                                      [&] { return show.shownSeconds = show.positionSeconds(); }, previousFrameShown},
+                                     show.presentationDelay);
         if (!goesOn) {
             show.end();
             show.framesRequested = false;
