@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <optional>
 #include <utility>
 
@@ -146,8 +147,12 @@ struct WebShow {
             std::chrono::duration_cast<std::chrono::steady_clock::duration>(
                 std::chrono::duration<double, std::milli>(emscripten_performance_now() - frameMilliseconds));
         show.canvas->fitToPage();
-        // This frame's start is when the one before it reached the screen.
-        const auto previousFrameShown = [&] { return Presentation{show.frameBegan, 1}; };
+        // This frame's start is when the one before it reached the screen. A
+        // held clock shows its position as it is, with no delay added.
+        std::function<Presentation()> previousFrameShown;
+        if (!show.options.heldAtSeconds) {
+            previousFrameShown = [&] { return Presentation{show.frameBegan, 1}; };
+        }
         const bool goesOn = runFrame(*show.device, show.assets,
                                      {[&] { return std::exchange(show.stopRequested, false); },
                                       [&] { return show.shownSeconds = show.positionSeconds(); }, previousFrameShown},
