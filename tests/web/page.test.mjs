@@ -201,6 +201,90 @@ if (missingInputs.length) {
     });
   });
 
+  describe("the sound", () => {
+    // Counts the audio nodes the page makes: its sound must not run on the page's own thread.
+    const tab = tabOn(url, {
+      beforeLoad: (page) => page.evaluateOnNewDocument(() => {
+        window.nodesMade = { scriptProcessors: 0, bufferSources: 0 };
+        const count = (name, key) => {
+          const make = BaseAudioContext.prototype[name];
+          BaseAudioContext.prototype[name] = function (...rest) {
+            ++window.nodesMade[key];
+            return make.apply(this, rest);
+          };
+        };
+        count("createScriptProcessor", "scriptProcessors");
+        count("createBufferSource", "bufferSources");
+      }),
+    });
+    const audioState = (page) => page.evaluate(() => {
+      const audio = Module.kelpwaxAudio;
+      return audio && { state: audio.context.state, lostFrames: audio.lostFrames,
+        aheadSeconds: audio.queuedUntil - audio.context.currentTime, ...window.nodesMade,
+        deviceUnderruns: audio.context.playbackStats?.underrunEvents };
+    });
+
+    it("plays from buffer sources queued seconds ahead, with no script processor", timeout, async (t) => {
+      await waitForPrompt(tab.page);
+      await tab.page.keyboard.press("a");
+      await waitForShown(tab.page, 1, 10000);
+      const audio = await audioState(tab.page);
+      t.diagnostic(JSON.stringify(audio));
+      assert.equal(audio.state, "running");
+      assert.equal(audio.scriptProcessors, 0);
+      assert.ok(audio.bufferSources > 10, `${audio.bufferSources} buffer sources`);
+      assert.ok(audio.aheadSeconds > 1.5, `sound queued ${audio.aheadSeconds} s ahead`);
+      assert.equal(audio.lostFrames, 0);
+    });
+
+    it("keeps flowing, on time, while frames take 200 ms", timeout, async (t) => {
+      const wallSeconds = 6;
+      const wallFrom = Date.now();
+      const startedAt = await musicSeconds(tab.page);
+      // Each animation frame held up 190 ms besides the show's own work.
+      const frames = await tab.page.evaluate((wallSeconds) => new Promise((done) => {
+        const until = performance.now() + 1000 * wallSeconds;
+        let count = 0;
+        const busy = (now) => {
+          const end = performance.now() + 190;
+          while (performance.now() < end) {}
+          ++count;
+          if (now < until) requestAnimationFrame(busy);
+          else done(count);
+        };
+        requestAnimationFrame(busy);
+      }), wallSeconds);
+      const played = (await musicSeconds(tab.page)) - startedAt;
+      const wallPlayed = (Date.now() - wallFrom) / 1000;
+      const audio = await audioState(tab.page);
+      t.diagnostic(`${(frames / wallSeconds).toFixed(1)} frames/s, music ${played.toFixed(2)} s over ` +
+                   `${wallPlayed.toFixed(2)} s: ${JSON.stringify(audio)}`);
+      assert.ok(frames / wallSeconds < 6, `the frames were not slowed: ${frames} in ${wallSeconds} s`);
+      assert.equal(audio.lostFrames, 0, "sound was lost while frames were slow");
+      assert.ok(audio.aheadSeconds > 1, `sound queued only ${audio.aheadSeconds} s ahead`);
+      assert.ok(Math.abs(played - wallPlayed) < 0.25, `the music went ${played} s in ${wallPlayed} s`);
+    });
+
+    it("comes back at the show's position after the browser suspends the context", timeout, async (t) => {
+      await tab.page.evaluate(() => {
+        window.suspendedContext = Module.kelpwaxAudio.context;
+        return window.suspendedContext.suspend();
+      });
+      const suspendedAt = await musicSeconds(tab.page);
+      const wallAt = Date.now();
+      await until(tab.page, () => Module.kelpwaxAudio && Module.kelpwaxAudio.context !== window.suspendedContext &&
+                  Module.kelpwaxAudio.context.state === "running", null, 10000, "a fresh audio context");
+      assert.match(await textOf(tab.page, "notes"), /sound stopped at [0-9.]+ s: the browser suspended the audio context/);
+      await waitForShown(tab.page, suspendedAt + 3, 10000);
+      const ahead = (await musicSeconds(tab.page)) - suspendedAt - (Date.now() - wallAt) / 1000;
+      const audio = await audioState(tab.page);
+      t.diagnostic(`music ${ahead.toFixed(2)} s off the wall clock since the suspension: ${JSON.stringify(audio)}`);
+      assert.ok(Math.abs(ahead) < 0.5, `the music is ${ahead} s off the wall clock since the suspension`);
+      assert.equal(audio.lostFrames, 0);
+      assert.equal(audio.scriptProcessors, 0);
+    });
+  });
+
   describe("full screen chosen with F", () => {
     const tab = tabOn(url, { fullWindow: true });
 
