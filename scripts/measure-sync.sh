@@ -5,6 +5,7 @@
 # the music time heard and the music time shown in the recording.
 #   scripts/measure-sync.sh linux [RUNS]       the Linux show, RUNS times (default 1)
 #   scripts/measure-sync.sh windows [RUNS]     the Windows show under Wine (winepulse)
+#   scripts/measure-sync.sh web [RUNS]         the web page in Chromium (SwiftShader), 1280 x 720
 #   scripts/measure-sync.sh gate               one Linux run that fails (exit 1) on an
 #                                              offset beyond 25 ms either way or any sound gap
 #   scripts/measure-sync.sh calibrate [RUNS]   only the recording chain's own offset
@@ -19,11 +20,13 @@
 # Set BUSY=2 to keep both cores busy (stress-ng) while the show runs.
 # KEEP_SCRATCH=1 keeps the recordings (their folder is not removed).
 # Needs a host build with its data (build/, or KELPWAX_BUILD); the Windows show
-# needs scripts/build-windows.sh first (or KELPWAX_WINDOWS_EXE, another build's program).
+# needs scripts/build-windows.sh first (or KELPWAX_WINDOWS_EXE, another build's program);
+# the web page scripts/build-web.sh (dist/web, or KELPWAX_WEB_DIR) and the web
+# test's puppeteer-core (scripts/install-deps.sh --test).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${KELPWAX_BUILD:-$root/build}"
-target=${1:?"usage: $0 linux|windows|calibrate [RUNS] | gate | selftest"}
+target=${1:?"usage: $0 linux|windows|web|calibrate [RUNS] | gate | selftest"}
 runs=${2:-1}
 analysis=(/usr/bin/python3 "$root/tools/sync/sync_analysis.py")
 music="$build/data/quirn.ogg"
@@ -34,23 +37,29 @@ if [[ $target == selftest ]]; then
 fi
 
 case $target in
-  linux | windows | calibrate) ;;
+  linux | windows | web | calibrate) ;;
   gate) runs=1 ;;
-  *) echo "measure-sync: unknown target $target: use linux, windows, gate, calibrate or selftest" >&2; exit 2 ;;
+  *) echo "measure-sync: unknown target $target: use linux, windows, web, gate, calibrate or selftest" >&2; exit 2 ;;
 esac
 windows_exe="${KELPWAX_WINDOWS_EXE:-$root/build-windows/platform/windows/kelpwax.exe}"
 if [[ $target == windows && ! -f "$windows_exe" ]]; then
   echo "measure-sync: no $windows_exe: build it first (scripts/build-windows.sh)" >&2
   exit 1
 fi
+web_dir="${KELPWAX_WEB_DIR:-$root/dist/web}"
+if [[ $target == web ]]; then
+  [[ -f "$web_dir/index.html" ]] || { echo "measure-sync: no $web_dir/index.html: run scripts/build-web.sh" >&2; exit 1; }
+  [[ -d "$root/tests/web/node_modules/puppeteer-core" ]] ||
+    { echo "measure-sync: no puppeteer-core: run scripts/install-deps.sh --test" >&2; exit 1; }
+fi
 
 scratch=$(mktemp -d)
 # shellcheck source=tests/null_sink_daemon.sh
 source "$root/tests/null_sink_daemon.sh"
 export WINEPREFIX="$root/build-windows/wine-prefix" WINEDEBUG=-all
-player_pid="" busy_pid="" recorder_pid="" silence_pid=""
+player_pid="" busy_pid="" recorder_pid="" silence_pid="" server_pid=""
 cleanup() {
-  for pid in "$recorder_pid" "$player_pid" "$busy_pid" "$silence_pid"; do
+  for pid in "$recorder_pid" "$player_pid" "$busy_pid" "$silence_pid" "$server_pid"; do
     if [[ -n "$pid" ]]; then kill "$pid" 2>/dev/null || true; fi
   done
   if [[ $target == windows ]]; then wineserver -k 2>/dev/null || true; fi
@@ -96,10 +105,29 @@ play_reference() {
     --no-border --keepaspect=no --no-osc "$scratch/reference.nut" || true
 }
 
+# The page is served on the first free port of 18700-18709.
+if [[ $target == web ]]; then
+  for port in $(seq 18700 18709); do
+    python3 -u -m http.server --bind 127.0.0.1 --directory "$web_dir" "$port" >"$scratch/server.log" 2>&1 &
+    server_pid=$!
+    # A port that is taken ends the server at once; one that is free has it say so.
+    for _ in $(seq 30); do
+      grep -q "^Serving HTTP" "$scratch/server.log" && break 2
+      kill -0 "$server_pid" 2>/dev/null || break
+      sleep 0.1
+    done
+    kill "$server_pid" 2>/dev/null || true
+    wait "$server_pid" 2>/dev/null || true
+    server_pid=""
+  done
+  [[ -n "$server_pid" ]] || { echo "measure-sync: no free port in 18700-18709 to serve the page" >&2; exit 1; }
+fi
+
 start_show() {
   case $target in
     linux | gate) (cd "$build/data" && SDL_AUDIODRIVER=pulseaudio exec "$build/kelpwax" 2>/dev/null) & ;;
     windows) (cd "$build/data" && exec wine "$windows_exe" 2>/dev/null) & ;;
+    web) NODE_PATH="$root/tests/web/node_modules" node "$root/tools/sync/play_web.cjs" "http://127.0.0.1:$port/" & ;;
   esac
   player_pid=$!
 }
@@ -117,6 +145,7 @@ if [[ $target == windows ]]; then wineboot --init >/dev/null 2>&1; fi
 reference_seconds=48
 show_seconds=85
 [[ $target == windows ]] && show_seconds=100
+[[ $target == web ]] && show_seconds=90
 [[ $target == calibrate ]] && show_seconds=0
 
 failed=0
