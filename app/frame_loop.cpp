@@ -3,7 +3,9 @@
 namespace {
 
 constexpr float kSmoothing = 0.1f;  // each frame moves the estimate a tenth of the way
-constexpr float kLongestDelaySeconds = 0.25f;
+// Above what a web page's frames take to reach the screen at five frames a
+// second, three animation frames.
+constexpr float kLongestDelaySeconds = 0.75f;
 
 }  // namespace
 

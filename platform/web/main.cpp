@@ -3,8 +3,8 @@
 // frame, and when it ends leaves the last frame up with a way to play it again.
 // The viewer plays it in the page or full screen; leaving full screen ends the
 // show as a key does. A frame drawn in one animation frame reaches the screen
-// by the next, so each frame shows the music as it will be heard at the next
-// one's start, predicted from the latest frames. A lost WebGL context pauses
+// a few animation frames later, so each frame shows the music as it will be
+// heard then, predicted from the latest frames. A lost WebGL context pauses
 // the picture (the music plays on) until the browser restores it, when
 // everything is uploaded again.
 // Options come from the page's address, for tests: --at SECONDS holds the clock
@@ -30,6 +30,9 @@ namespace {
 // What the page shows around the canvas: the prompt to start, nothing while
 // the show runs, "Play again" once it has ended.
 enum class Stage { waiting, running, ended };
+
+// How many animation frames after its own a frame reaches the screen.
+constexpr int kAnimationFramesToScreen = 3;
 
 EM_JS(void, pageShowStage, (const char* stage), { kelpwaxPage.showStage(UTF8ToString(stage)); });
 EM_JS(void, pageFail, (const char* message), { kelpwaxPage.fail(UTF8ToString(message)); });
@@ -147,15 +150,17 @@ struct WebShow {
             std::chrono::duration_cast<std::chrono::steady_clock::duration>(
                 std::chrono::duration<double, std::milli>(emscripten_performance_now() - frameMilliseconds));
         show.canvas->fitToPage();
-        // This frame's start is when the one before it reached the screen. A
-        // held clock shows its position as it is, with no delay added.
-        std::function<Presentation()> previousFrameShown;
+        // The browser draws and composites a frame while the page runs the
+        // next ones: a frame is on the screen by the start of the third
+        // animation frame after it. A held clock shows its position as it is,
+        // with no delay added.
+        std::function<Presentation()> frameShown;
         if (!show.options.heldAtSeconds) {
-            previousFrameShown = [&] { return Presentation{show.frameBegan, 1}; };
+            frameShown = [&] { return Presentation{show.frameBegan, kAnimationFramesToScreen}; };
         }
         const bool goesOn = runFrame(*show.device, show.assets,
                                      {[&] { return std::exchange(show.stopRequested, false); },
-                                      [&] { return show.shownSeconds = show.positionSeconds(); }, previousFrameShown},
+                                      [&] { return show.shownSeconds = show.positionSeconds(); }, frameShown},
                                      show.presentationDelay);
         if (!goesOn) {
             show.end();
