@@ -43,14 +43,14 @@ foreach(group IN LISTS display_groups)
 endforeach()
 
 # kelpwax_check(NAME LABELS [WHOLE_SHOW] [ON_SCREEN GROUP] [NEEDS PATH HOW_TO_BUILD] [WITH FIXTURE...]
-#               [CORES N] [ENVIRONMENT VAR=VALUE...] [PROPERTIES NAME VALUE...] COMMAND ...)
+#               [ENVIRONMENT VAR=VALUE...] [PROPERTIES NAME VALUE...] COMMAND ...)
 # Registers a check with LABELS (a list), run from the show's data folder with
-# SDL's dummy sound device on one core (CORES: N of them). ON_SCREEN runs it on
+# SDL's dummy sound device, on one of the checks' cores. ON_SCREEN runs it on
 # the group's virtual screen, NEEDS skips it when PATH is absent, WITH names the
 # fixtures it needs. WHOLE_SHOW marks a check that plays the whole show: it
 # starts first, takes no core and may run 400 s.
 function(kelpwax_check name label)
-  cmake_parse_arguments(PARSE_ARGV 2 check "WHOLE_SHOW" "ON_SCREEN;CORES"
+  cmake_parse_arguments(PARSE_ARGV 2 check "WHOLE_SHOW" "ON_SCREEN"
     "NEEDS;WITH;ENVIRONMENT;PROPERTIES;COMMAND")
   set(command ${check_COMMAND})
   list(GET command 0 program)
@@ -67,9 +67,6 @@ function(kelpwax_check name label)
     list(PREPEND command ${harness}/if_built.sh ${check_NEEDS})
   endif()
   set(properties RESOURCE_GROUPS cores:1)
-  if(check_CORES)
-    set(properties RESOURCE_GROUPS cores:${check_CORES})
-  endif()
   if(check_WHOLE_SHOW)
     set(properties COST 1000 TIMEOUT 400)
   endif()
