@@ -45,6 +45,8 @@ run_checks() {
 failed=0
 step "checks"
 run_checks "${labels[@]}" -LE sync "$@" || failed=1
+# The web page's tests are counted by node's runner, inside the one check that runs them.
+sed -n 's/^# \(tests\|pass\|fail\) \([0-9]*\)$/web page, node --test: \1 \2/p' "$build/Testing/Temporary/LastTest.log" || true
 step "the picture against the sound, alone on the machine once the other checks are done"
 run_checks -L sync "$@" || failed=1
 exit "$failed"
