@@ -3,20 +3,19 @@
 # show's data, laid out as their working directory:
 #   scripts/build-windows.sh [HOST_BUILD_DIR]  -> dist/kelpwax-windows/ and dist/kelpwax-windows.zip
 # The data (and the programs' icon) come from the host build (default: build),
-# which this builds first.
+# which this generates first (scripts/host-data.sh).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 host="${1:-$root/build}"
 dist="$root/dist"
 package="$dist/kelpwax-windows"
 
-cmake -S "$root" -B "$host" >/dev/null
-cmake --build "$host" --target kelpwax-data -j2
-"$root/scripts/build-cross.sh" windows -DKELPWAX_DATA_DIR="$host/data"
+data=$("$root/scripts/host-data.sh" "$host")
+"$root/scripts/build-cross.sh" windows -DKELPWAX_DATA_DIR="$data"
 
 rm -rf "$package" "$package.zip"
 mkdir -p "$package"
-cp -R "$host/data/." "$package/"
+cp -R "$data/." "$package/"
 rm -f "$package/.generated"  # the generator's own stamp, not show data
 cp "$root/build-windows/platform/windows/kelpwax.exe" "$root/build-windows/platform/windows/kelpwax-fullscreen.exe" \
   "$package/"

@@ -54,7 +54,8 @@ wineserver -w  # the next programs start a fresh desktop on the display they are
 unpacked="$build/windows-unpacked"
 rm -rf "$unpacked" && mkdir -p "$unpacked"
 (cd "$unpacked" && unzip -q "$dist/kelpwax-$version-windows.zip")
-"${on_display[@]}" "$root/tests/windows/programs_test.sh" "$unpacked/kelpwax-windows" "$unpacked/kelpwax-windows" "$version"
+"${on_display[@]}" "$root/tests/windows/programs_test.sh" "$unpacked/kelpwax-windows" "$unpacked/kelpwax-windows" "$version" \
+  "$build/windows-screen.png"
 
 step "dist/"
 (cd "$dist" && sha256sum "$(basename "${linux_packages[0]}")" "$(basename "${linux_packages[1]}")" \

@@ -8,7 +8,7 @@
 #   key with exit code 0. dpkg -r then removes every file it installed.
 # - The .tar.gz, unpacked anywhere, runs from a working directory without data,
 #   using the data it holds.
-# Needs an X display in DISPLAY (scripts/test.sh starts one), xdotool and
+# Needs an X display in DISPLAY (the test command's fixture starts one), xdotool and
 # ffmpeg, and root or sudo for dpkg. A kelpwax package already installed is
 # replaced and then removed.
 set -euo pipefail

@@ -10,7 +10,7 @@
 # beside the data and started from another working directory (as a shortcut
 # with another "Start in" folder does), finds the data beside itself, names
 # that folder in one line on stderr, and ends on a key with exit code 0.
-# Needs WINEPREFIX set up (scripts/test.sh does) and an X display with xdotool.
+# Needs WINEPREFIX set up and an X display with xdotool (the test command's fixtures give both).
 set -euo pipefail
 programs="$(realpath "$1")"
 data="$(realpath "$2")"
