@@ -37,7 +37,7 @@ if ! $linux_only; then
 fi
 
 # Checks that keep a core busy take one of the build's KELPWAX_TEST_CORES slots
-# (test-resources.json); the three that play the whole show take none and run beside them.
+# (test-resources.json); those that play the whole show under Wine take none and run beside them.
 run_checks() {
   ctest --test-dir "$build" --output-on-failure --resource-spec-file "$build/test-resources.json" \
     -j"$(($(nproc) + 3))" "$@"
@@ -47,6 +47,6 @@ step "checks"
 run_checks "${labels[@]}" -LE sync "$@" || failed=1
 # The web page's tests are counted by node's runner, inside the one check that runs them.
 sed -n 's/^# \(tests\|pass\|fail\) \([0-9]*\)$/web page, node --test: \1 \2/p' "$build/Testing/Temporary/LastTest.log" || true
-step "the picture against the sound, alone on the machine once the other checks are done"
+step "the show against the music as heard, alone on the machine once the other checks are done"
 run_checks -L sync "$@" || failed=1
 exit "$failed"
