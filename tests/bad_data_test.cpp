@@ -302,7 +302,9 @@ TEST(BadEnvironment, EachSaysWhatIsWrongWithTheExitCodeItCalls)
         const ChildProcess show = startProgram({programPath("kelpwax").string()}, environment,
                                                c.emptyWorkingDirectory ? scratch.path() : showDataDirectory(), errors);
         if (c.exitCode < 0) {
-            const auto deadline = std::chrono::steady_clock::now() + 10s;
+            // The message may come only once loading is done, which takes tens
+            // of seconds in the sanitizer build on a busy machine.
+            const auto deadline = std::chrono::steady_clock::now() + 90s;
             while (std::chrono::steady_clock::now() < deadline &&
                    readFile(errors).find(c.expected) == std::string::npos) {
                 std::this_thread::sleep_for(50ms);
