@@ -4,6 +4,7 @@
 
 #include <stb/stb_image.h>
 
+#include <algorithm>
 #include <bit>
 #include <limits>
 
@@ -59,12 +60,17 @@ std::uint32_t bigEndian32(const std::uint8_t* bytes)
 // The decoder checks no chunk's CRC, so damage inside the image data would
 // decode into a garbled picture; and it grows its buffer to each chunk's stated
 // length before it finds the data missing, so a few bytes claiming a 2 GB chunk
-// would take 2 GB. Every chunk must fit in the file and match its CRC.
+// would take 2 GB, even when they are too few to hold the chunk's CRC. Every
+// chunk up to IEND, where the decoder stops reading, must fit in the file and
+// match its CRC.
 const char* chunkDamage(const std::vector<std::uint8_t>& file)
 {
     constexpr std::size_t kSignatureBytes = 8;
     constexpr std::size_t kChunkOverheadBytes = 12;  // length, type, CRC
-    for (std::size_t at = kSignatureBytes; at + kChunkOverheadBytes <= file.size();) {
+    for (std::size_t at = kSignatureBytes; at < file.size();) {
+        if (file.size() - at < kChunkOverheadBytes) {
+            return "a chunk runs past the end of the file";
+        }
         const std::size_t length = bigEndian32(&file[at]);
         if (length > file.size() - at - kChunkOverheadBytes) {
             return "a chunk runs past the end of the file";
@@ -72,6 +78,9 @@ const char* chunkDamage(const std::vector<std::uint8_t>& file)
         const std::size_t crcAt = at + 8 + length;
         if (kCrc32.of(&file[at + 4], 4 + length) != bigEndian32(&file[crcAt])) {
             return "a chunk does not match its CRC";
+        }
+        if (std::equal(&file[at + 4], &file[at + 8], "IEND")) {
+            return nullptr;
         }
         at = crcAt + 4;
     }

@@ -83,6 +83,31 @@ TEST_F(PictureFileTest, DamageTheDecoderGivesNoReasonForIsStillSaidAndNotAnEarli
     EXPECT_EQ(failure, "corrupt or truncated picture: its compressed pixel data is damaged");
 }
 
+// stb grows its buffer to a chunk's stated length before it reads the chunk,
+// so a cut-off chunk header claiming 1.8 GB must be refused before it sees it;
+// bytes after IEND are never read, so they may be anything.
+TEST_F(PictureFileTest, ChunksAreWholeUpToIendAndAnythingMayFollowIt)
+{
+    const std::vector<char> bytes = readBytes(std::filesystem::path(KELPWAX_SOURCE_DIR) /
+                                              "fuzz/corpus/picture/chunk-header-cut-after-its-length.png");
+    ASSERT_EQ(bytes.size(), 111u);
+    Picture picture;
+    std::string failure;
+    EXPECT_FALSE(decodePicture({bytes.begin(), bytes.end()}, picture, failure));
+    EXPECT_EQ(failure, "corrupt or truncated picture: a chunk runs past the end of the file");
+
+    writePicture("solid.png", solidPicture(4, 4, 0x336699FF));
+    std::vector<char> good = readBytes("solid.png");
+    for (const std::size_t cut : {std::size_t{1}, std::size_t{11}}) {
+        EXPECT_FALSE(decodePicture({good.begin(), good.end() - static_cast<std::ptrdiff_t>(cut)}, picture, failure))
+            << cut;
+        EXPECT_EQ(failure, "corrupt or truncated picture: a chunk runs past the end of the file") << cut;
+    }
+    good.insert(good.end(), {'\0', '\0', '\0', '\x7f', 'I', 'D', 'A', 'T'});
+    EXPECT_TRUE(decodePicture({good.begin(), good.end()}, picture, failure)) << failure;
+    EXPECT_EQ(picture.width, 4);
+}
+
 TEST_F(PictureFileTest, RefusesMoreThan8192TexelsOnASide)
 {
     writePicture("too-wide.png", solidPicture(kMaxPictureSide + 1, 1, 0x336699FF));
