@@ -224,21 +224,26 @@ if (missingInputs.length) {
         deviceUnderruns: audio.context.playbackStats?.underrunEvents };
     });
 
+    // Sound lost by a browser that is starved of the processor shows in the
+    // lost frames at any time; each test counts only those of its own span.
     it("plays from buffer sources queued seconds ahead, with no script processor", timeout, async (t) => {
       await waitForPrompt(tab.page);
       await tab.page.keyboard.press("a");
       await waitForShown(tab.page, 1, 10000);
+      const started = await audioState(tab.page);
+      await waitForShown(tab.page, 4, 10000);
       const audio = await audioState(tab.page);
-      t.diagnostic(JSON.stringify(audio));
+      t.diagnostic(`at 1 s ${JSON.stringify(started)}, at 4 s ${JSON.stringify(audio)}`);
       assert.equal(audio.state, "running");
       assert.equal(audio.scriptProcessors, 0);
       assert.ok(audio.bufferSources > 10, `${audio.bufferSources} buffer sources`);
       assert.ok(audio.aheadSeconds > 1.5, `sound queued ${audio.aheadSeconds} s ahead`);
-      assert.equal(audio.lostFrames, 0);
+      assert.equal(audio.lostFrames - started.lostFrames, 0, "sound was lost between 1 s and 4 s");
     });
 
     it("keeps flowing, on time, while frames take 200 ms", timeout, async (t) => {
       const wallSeconds = 6;
+      const before = await audioState(tab.page);
       const wallFrom = Date.now();
       const startedAt = await musicSeconds(tab.page);
       // Each animation frame held up 190 ms besides the show's own work.
@@ -260,7 +265,7 @@ if (missingInputs.length) {
       t.diagnostic(`${(frames / wallSeconds).toFixed(1)} frames/s, music ${played.toFixed(2)} s over ` +
                    `${wallPlayed.toFixed(2)} s: ${JSON.stringify(audio)}`);
       assert.ok(frames / wallSeconds < 6, `the frames were not slowed: ${frames} in ${wallSeconds} s`);
-      assert.equal(audio.lostFrames, 0, "sound was lost while frames were slow");
+      assert.equal(audio.lostFrames - before.lostFrames, 0, "sound was lost while frames were slow");
       assert.ok(audio.aheadSeconds > 1, `sound queued only ${audio.aheadSeconds} s ahead`);
       assert.ok(Math.abs(played - wallPlayed) < 0.25, `the music went ${played} s in ${wallPlayed} s`);
     });
