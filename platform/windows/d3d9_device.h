@@ -21,8 +21,8 @@ public:
     D3d9Native& native() { return *native_; }
     // Waits until every call given so far has been carried out.
     void finish() { native_->finish(); }
-    // Each Present waits for the frame before it, so that one is the latest on screen.
-    Presentation lastPresentation() const { return {native_->previousFrameShown(), 1}; }
+    // Each Present waits until its frame is done, so that one is the latest on screen.
+    Presentation lastPresentation() const { return {native_->lastFrameShown(), 0}; }
     // The last frame's pixels, RGBA8, rows from the top; false, with why, when they cannot be read.
     bool readBackBuffer(std::vector<std::uint8_t>& rgba, std::string& failure);
 

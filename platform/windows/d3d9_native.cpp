@@ -113,18 +113,13 @@ struct D3d9Native::State {
     std::vector<std::unique_ptr<NativeMesh>> meshes;
     std::vector<WORD> spriteIndices;
 
-    // An event query after each of the last two frames presented, used in turn.
-    struct FrameQuery {
-        IDirect3DQuery9* query = nullptr;
-        bool issued = false;
-    };
-    std::array<FrameQuery, 2> frameQueries;
-    std::size_t framesPresented = 0;
-    std::chrono::steady_clock::time_point previousFrameShown{};
+    // Issued after each frame presented, to learn when the device has carried it out.
+    IDirect3DQuery9* frameQuery = nullptr;
+    std::chrono::steady_clock::time_point lastFrameShown{};
 
     ~State()
     {
-        releaseFrameQueries();
+        release(frameQuery);
         for (auto& mesh : meshes) {
             release(mesh->vertices);
             release(mesh->indices);
@@ -135,14 +130,6 @@ struct D3d9Native::State {
         // Releasing a full-screen device gives the desktop its display mode back.
         release(device);
         release(direct3d);
-    }
-
-    void releaseFrameQueries()
-    {
-        for (FrameQuery& frame : frameQueries) {
-            release(frame.query);
-            frame.issued = false;
-        }
     }
 
     // Meshes carry no texture or vertex colour: stage 0 passes the lit colour through.
@@ -241,31 +228,26 @@ void D3d9Native::present()
         state.lost = true;
         return;
     }
-    // Drawing goes on while this frame is carried out, but not past it: the
-    // frame before must have reached the screen first. A deeper queue shows
-    // every frame later than its play position by the frames queued before it.
-    State::FrameQuery& current = state.frameQueries[state.framesPresented % 2];
-    State::FrameQuery& previous = state.frameQueries[(state.framesPresented + 1) % 2];
-    ++state.framesPresented;
-    if (current.query || SUCCEEDED(state.device->CreateQuery(D3DQUERYTYPE_EVENT, &current.query))) {
-        current.query->Issue(D3DISSUE_END);
-        current.issued = true;
-    }
-    if (previous.issued) {
-        waitFor(previous.query);
-        previous.issued = false;
-        state.previousFrameShown = std::chrono::steady_clock::now();
+    // Drawing the next frame only once this one is done keeps the screen no
+    // more than a frame behind the play position. The wait sleeps: a present
+    // that found the frame before still queued would be held instead, and
+    // some drivers hold it in a loop that keeps a core busy (Wine's Direct3D
+    // does), a core the renderer and the sound need.
+    if (state.frameQuery || SUCCEEDED(state.device->CreateQuery(D3DQUERYTYPE_EVENT, &state.frameQuery))) {
+        state.frameQuery->Issue(D3DISSUE_END);
+        waitFor(state.frameQuery);
+        state.lastFrameShown = std::chrono::steady_clock::now();
     }
 }
 
-std::chrono::steady_clock::time_point D3d9Native::previousFrameShown() const
+std::chrono::steady_clock::time_point D3d9Native::lastFrameShown() const
 {
-    return state_->previousFrameShown;
+    return state_->lastFrameShown;
 }
 
 bool D3d9Native::reset()
 {
-    state_->releaseFrameQueries();  // a reset device knows nothing of the frames before
+    release(state_->frameQuery);  // a reset device knows nothing of the frames before
     D3DPRESENT_PARAMETERS parameters = state_->parameters;
     if (FAILED(state_->device->Reset(&parameters))) {
         return false;

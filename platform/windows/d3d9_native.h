@@ -41,14 +41,14 @@ public:
     void clear(std::uint32_t flags, std::uint32_t color, float z, std::uint32_t stencil);
     void beginScene();
     void endScene();
-    // Presents the back buffer, then waits until the frame presented before it
-    // has been carried out, so that drawing runs at most one frame ahead of the
-    // screen. A lost device skips frames until it can be reset, then gets its
-    // states back; every resource lives in the managed pool and survives.
+    // Presents the back buffer, then waits, sleeping, until the device has
+    // carried the frame out, so that the next frame is drawn for a screen that
+    // shows this one. A lost device skips frames until it can be reset, then
+    // gets its states back; every resource lives in the managed pool and survives.
     void present();
-    // When the wait in the latest present() saw the frame before it done: the
-    // moment that frame reached the screen. The epoch until then.
-    std::chrono::steady_clock::time_point previousFrameShown() const;
+    // When the wait in the latest present() saw its frame done: the moment
+    // that frame reached the screen. The epoch until then.
+    std::chrono::steady_clock::time_point lastFrameShown() const;
 
     // Resets the device, as once it is lost and can be reset, and gives it back
     // every state the passes set. False when the device refuses.
