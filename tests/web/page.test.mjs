@@ -49,13 +49,13 @@ async function openPage(address, { fullWindow = false, beforeLoad } = {}) {
 }
 
 async function until(page, condition, arg, timeoutMs, what) {
-  const started = Date.now();
+  const started = performance.now();
   try {
     await page.waitForFunction(condition, { timeout: timeoutMs, polling: 50 }, arg);
   } catch (error) {
     throw new Error(`timed out after ${timeoutMs} ms waiting for ${what} (${error.message})`);
   }
-  return Date.now() - started;
+  return performance.now() - started;
 }
 
 const stage = (page) => page.evaluate(() => document.body.dataset.stage);
@@ -162,10 +162,10 @@ if (missingInputs.length) {
     });
 
     it("a key starts the show in the page and keeps the start-up status off it", timeout, async (t) => {
-      const keyAt = Date.now();
+      const keyAt = performance.now();
       await tab.page.keyboard.press("a");
       await waitForStage(tab.page, "running", 2000, "the show to start on a key");
-      t.diagnostic(`started ${Date.now() - keyAt} ms after the key`);
+      t.diagnostic(`started ${performance.now() - keyAt} ms after the key`);
       await animationFrames(tab.page, 3);
       assert.equal(await stage(tab.page), "running");
       assert.equal(await inFullScreen(tab.page), false);
@@ -244,7 +244,7 @@ if (missingInputs.length) {
     it("keeps flowing, on time, while frames take 200 ms", timeout, async (t) => {
       const wallSeconds = 6;
       const before = await audioState(tab.page);
-      const wallFrom = Date.now();
+      const wallFrom = performance.now();
       const startedAt = await musicSeconds(tab.page);
       // Each animation frame held up 190 ms besides the show's own work.
       const frames = await tab.page.evaluate((wallSeconds) => new Promise((done) => {
@@ -260,7 +260,7 @@ if (missingInputs.length) {
         requestAnimationFrame(busy);
       }), wallSeconds);
       const played = (await musicSeconds(tab.page)) - startedAt;
-      const wallPlayed = (Date.now() - wallFrom) / 1000;
+      const wallPlayed = (performance.now() - wallFrom) / 1000;
       const audio = await audioState(tab.page);
       t.diagnostic(`${(frames / wallSeconds).toFixed(1)} frames/s, music ${played.toFixed(2)} s over ` +
                    `${wallPlayed.toFixed(2)} s: ${JSON.stringify(audio)}`);
@@ -276,12 +276,12 @@ if (missingInputs.length) {
         return window.suspendedContext.suspend();
       });
       const suspendedAt = await musicSeconds(tab.page);
-      const wallAt = Date.now();
+      const wallAt = performance.now();
       await until(tab.page, () => Module.kelpwaxAudio && Module.kelpwaxAudio.context !== window.suspendedContext &&
                   Module.kelpwaxAudio.context.state === "running", null, 10000, "a fresh audio context");
       assert.match(await textOf(tab.page, "notes"), /sound stopped at [0-9.]+ s: the browser suspended the audio context/);
       await waitForShown(tab.page, suspendedAt + 3, 10000);
-      const ahead = (await musicSeconds(tab.page)) - suspendedAt - (Date.now() - wallAt) / 1000;
+      const ahead = (await musicSeconds(tab.page)) - suspendedAt - (performance.now() - wallAt) / 1000;
       const audio = await audioState(tab.page);
       t.diagnostic(`music ${ahead.toFixed(2)} s off the wall clock since the suspension: ${JSON.stringify(audio)}`);
       assert.ok(Math.abs(ahead) < 0.5, `the music is ${ahead} s off the wall clock since the suspension`);
