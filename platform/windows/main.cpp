@@ -14,7 +14,7 @@
 #include "app/frame_loop.h"
 #include "app/startup.h"
 #include "platform/windows/d3d9_device.h"
-#include "platform/windows/waveout_audio_output.h"
+#include "platform/windows/wasapi_audio_output.h"
 #include "platform/windows/win32_window.h"
 
 #ifndef KELPWAX_FULLSCREEN
@@ -138,7 +138,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
     D3d9Device device(std::move(native), true);
     // A key or a closed window while loading ends the program there and then;
     // the loading threads go with the process.
-    const StartedShow show = startup.run(device, openWaveOutAudioOutput, [&] {
+    const StartedShow show = startup.run(device, openWasapiAudioOutput, [&] {
         if (window->drainEvents()) {
             window.reset();
             std::_Exit(0);
