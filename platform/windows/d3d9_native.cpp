@@ -1,5 +1,7 @@
 #include "platform/windows/d3d9_native.h"
 
+#include "platform/windows/com_object.h"
+
 #include <windows.h>
 
 #include <d3d9.h>
@@ -7,7 +9,6 @@
 #include <algorithm>
 #include <array>
 #include <chrono>
-#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -18,22 +19,6 @@ constexpr DWORD kSpriteVertexFormat = D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1;
 // 16-bit indices reach 65536 corners: sprites go to the device in chunks of this many.
 constexpr std::size_t kSpritesPerDraw = 16384;
 constexpr int kTransformSlots = 3;  // world, view, projection
-
-template <typename T>
-void release(T*& object)
-{
-    if (object) {
-        object->Release();
-        object = nullptr;
-    }
-}
-
-std::string describe(HRESULT result)
-{
-    char text[32];
-    std::snprintf(text, sizeof text, "HRESULT 0x%08lX", static_cast<unsigned long>(result));
-    return text;
-}
 
 D3DPRESENT_PARAMETERS presentationParameters(bool fullscreen)
 {
@@ -183,7 +168,7 @@ std::unique_ptr<D3d9Native> D3d9Native::create(HWND__* window, bool fullscreen, 
         }
     }
     if (FAILED(result)) {
-        failure = "cannot create the Direct3D 9 device (" + describe(result) + ", with mixed and with software " +
+        failure = "cannot create the Direct3D 9 device (" + hresultText(result) + ", with mixed and with software " +
                   "vertex processing)" + (fullscreen ? ": the display may not offer 1280 x 720 in 32-bit colour" : "");
         return nullptr;
     }
@@ -513,7 +498,7 @@ bool D3d9Native::readBackBuffer(std::vector<std::uint8_t>& rgba, std::string& fa
     if (FAILED(result)) {
         release(copy);
         release(target);
-        failure = "cannot read the back buffer back (" + describe(result) + ")";
+        failure = "cannot read the back buffer back (" + hresultText(result) + ")";
         return false;
     }
     rgba.resize(static_cast<std::size_t>(description.Width) * description.Height * 4);

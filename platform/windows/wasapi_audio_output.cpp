@@ -1,5 +1,7 @@
 #include "platform/windows/wasapi_audio_output.h"
 
+#include "platform/windows/com_object.h"
+
 #include <windows.h>
 
 #include <audioclient.h>
@@ -7,7 +9,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <cstdio>
 #include <thread>
 
 namespace {
@@ -21,15 +22,6 @@ constexpr REFERENCE_TIME kQueueDuration = 3'700'000;  // in 100 ns units
 // How often the feeder looks for room; far shorter than a chunk.
 constexpr DWORD kFeedIntervalMs = 5;
 
-template <typename Interface>
-void release(Interface*& object)
-{
-    if (object) {
-        object->Release();
-        object = nullptr;
-    }
-}
-
 std::string describe(HRESULT result)
 {
     switch (result) {
@@ -40,9 +32,7 @@ std::string describe(HRESULT result)
     case static_cast<HRESULT>(0x80070490):  // HRESULT_FROM_WIN32(ERROR_NOT_FOUND)
         return "there is no audio output device";
     default:
-        char text[32];
-        std::snprintf(text, sizeof text, "error 0x%08lX", static_cast<unsigned long>(result));
-        return text;
+        return hresultText(result);
     }
 }
 
