@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <thread>
 
 namespace {
@@ -42,7 +43,10 @@ std::int64_t performanceCounterNow()
     LARGE_INTEGER count, frequency;
     QueryPerformanceCounter(&count);
     QueryPerformanceFrequency(&frequency);
-    return static_cast<std::int64_t>(static_cast<double>(count.QuadPart) * 1e7 / static_cast<double>(frequency.QuadPart));
+    // In whole seconds and the rest, so that neither overflows nor loses the microseconds after days of uptime.
+    constexpr std::int64_t kUnitsPerSecond = 10'000'000;
+    return count.QuadPart / frequency.QuadPart * kUnitsPerSecond +
+           count.QuadPart % frequency.QuadPart * kUnitsPerSecond / frequency.QuadPart;
 }
 
 class WasapiAudioOutput final : public AudioOutput {
