@@ -26,27 +26,25 @@ constexpr DWORD kFeedIntervalMs = 5;
 std::string describe(HRESULT result)
 {
     switch (result) {
-    case AUDCLNT_E_DEVICE_INVALIDATED:
-        return "the device was removed, or its sound server ended";
-    case AUDCLNT_E_SERVICE_NOT_RUNNING:
-        return "the Windows audio service is not running";
+    case AUDCLNT_E_DEVICE_INVALIDATED: return "the device was removed, or its sound server ended";
+    case AUDCLNT_E_SERVICE_NOT_RUNNING: return "the Windows audio service is not running";
     case static_cast<HRESULT>(0x80070490):  // HRESULT_FROM_WIN32(ERROR_NOT_FOUND)
         return "there is no audio output device";
-    default:
-        return hresultText(result);
+    default: return hresultText(result);
     }
 }
 
-// Counts of the performance counter, in 100 ns units as IAudioClock stamps its positions.
+// IAudioClock stamps its positions in 100 ns units of the performance counter.
+constexpr std::int64_t kStampUnitsPerSecond = 10'000'000;
+
 std::int64_t performanceCounterNow()
 {
     LARGE_INTEGER count, frequency;
     QueryPerformanceCounter(&count);
     QueryPerformanceFrequency(&frequency);
     // In whole seconds and the rest, so that neither overflows nor loses the microseconds after days of uptime.
-    constexpr std::int64_t kUnitsPerSecond = 10'000'000;
-    return count.QuadPart / frequency.QuadPart * kUnitsPerSecond +
-           count.QuadPart % frequency.QuadPart * kUnitsPerSecond / frequency.QuadPart;
+    return count.QuadPart / frequency.QuadPart * kStampUnitsPerSecond +
+           count.QuadPart % frequency.QuadPart * kStampUnitsPerSecond / frequency.QuadPart;
 }
 
 class WasapiAudioOutput final : public AudioOutput {
@@ -99,7 +97,8 @@ private:
         }
         const double playedFrames = static_cast<double>(position) * sampleRate_ / static_cast<double>(clockFrequency_);
         const double queuedSeconds = (static_cast<double>(framesWritten_) - playedFrames) / sampleRate_;
-        const double stampAgeSeconds = static_cast<double>(performanceCounterNow() - static_cast<std::int64_t>(stamp)) / 1e7;
+        const double stampAgeSeconds =
+            static_cast<double>(performanceCounterNow() - static_cast<std::int64_t>(stamp)) / kStampUnitsPerSecond;
         return now + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
                          std::chrono::duration<double>(queuedSeconds - stampAgeSeconds));
     }
